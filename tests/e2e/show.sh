@@ -1,0 +1,154 @@
+#!/usr/bin/env bash
+# The slide show end to end, as a user sees it: a real window in a virtual
+# display with a window manager, checked through screenshots.
+#
+#   show.sh [--windows-paths] [--out DIR] -- PROGRAM [ARGS...]
+#
+# PROGRAM is the show to run (the Linux binary, or "wine vimbora.exe"); with
+# --windows-paths the folder is handed over as a Z:\ path. Checks: the window
+# titled "Vimbora"; the first image letterboxed between black bars; a
+# crossfade frame that is a weighted sum of the two images; the next image
+# alone; the borderless window over the whole screen after a maximise and
+# the frame back after each restore trigger; exit status 0 after closing.
+set -uo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+. "$here/lib.sh"
+
+windows_paths=0
+out=""
+while [ $# -gt 0 ]; do
+  case $1 in
+    --windows-paths) windows_paths=1 ;;
+    --out) out=$2; shift ;;
+    --) shift; break ;;
+    *) break ;;
+  esac
+  shift
+done
+[ $# -gt 0 ] || e2e_fail "no program given"
+
+work=$(mktemp -d)
+out=${out:-$work/shots}
+mkdir -p "$out"
+trap 'e2e_stop_display; rm -rf "$work"' EXIT
+
+# Two images of different colours and proportions: a landscape PNG and a
+# portrait JPEG.
+mkdir "$work/Photos"
+red="230 40 40"
+blue="40 60 230"
+convert -size 800x600 "xc:rgb(230,40,40)" "$work/Photos/Landscape.PNG"
+convert -size 600x800 "xc:rgb(40,60,230)" -quality 95 "$work/Photos/portrait.jpg"
+echo "not an image" >"$work/Photos/notes.jpg"
+folder="$work/Photos"
+[ $windows_paths -eq 1 ] && folder="Z:$(echo "$folder" | tr / '\\')"
+
+e2e_start_display
+"$@" "path=$folder" time=6 fade=4 &
+E2E_PROGRAM=$!
+
+id=$(e2e_wait_window Vimbora 60) || e2e_fail "no window titled Vimbora"
+e2e_note "window $id"
+read -r cx cy cw ch <<<"$(e2e_geometry "$id")"
+e2e_note "client area ${cw}x${ch} at $cx,$cy"
+[ "$cw" -gt 100 ] && [ "$ch" -gt 100 ] || e2e_fail "client area ${cw}x${ch}"
+mx=$((cx + cw / 2))
+my=$((cy + ch / 2))
+
+# The first frame: the centre turns from black to an image.
+first=""
+for _ in $(seq 150); do
+  e2e_shot "$work/poll.png"
+  c=$(e2e_pixel "$work/poll.png" $mx $my)
+  if e2e_near "$c" "$red" 40 || e2e_near "$c" "$blue" 40; then
+    first=$c
+    break
+  fi
+  sleep 0.1
+done
+[ -n "$first" ] || e2e_fail "no image in the window (centre $c)"
+t0=$(date +%s.%N)
+if e2e_near "$first" "$red" 40; then first=$red; second=$blue; else first=$blue; second=$red; fi
+e2e_note "first image rgb($first)"
+
+at() { # waits until $1 seconds after the first frame
+  local now wait
+  now=$(date +%s.%N)
+  wait=$(echo "$t0 + $1 - $now" | bc)
+  case $wait in -*) ;; *) sleep "$wait" ;; esac
+}
+
+# Alone, letterboxed: image in the middle, black bars at the sides.
+at 1
+e2e_shot "$out/1-first.png"
+c=$(e2e_pixel "$out/1-first.png" $mx $my)
+e2e_near "$c" "$first" 16 || e2e_fail "first image: centre rgb($c), expected rgb($first)"
+bar=$(e2e_pixel "$out/1-first.png" $((cx + 4)) $my)
+e2e_near "$bar" "0 0 0" 8 || e2e_fail "first image: left bar rgb($bar), expected black"
+bar=$(e2e_pixel "$out/1-first.png" $((cx + cw - 5)) $my)
+e2e_near "$bar" "0 0 0" 8 || e2e_fail "first image: right bar rgb($bar), expected black"
+
+# Crossfade: every channel between the two images, and far from both.
+at 4
+e2e_shot "$out/2-crossfade.png"
+c=$(e2e_pixel "$out/2-crossfade.png" $mx $my)
+e2e_note "crossfade centre rgb($c)"
+read -r r g b <<<"$c"
+read -r r1 g1 b1 <<<"$first"
+read -r r2 g2 b2 <<<"$second"
+between() { # value a b: value within [min(a,b) - 10, max(a,b) + 10]
+  local lo=$2 hi=$3
+  [ "$lo" -gt "$hi" ] && { lo=$3; hi=$2; }
+  [ "$1" -ge $((lo - 10)) ] && [ "$1" -le $((hi + 10)) ]
+}
+between $r $r1 $r2 && between $g $g1 $g2 && between $b $b1 $b2 ||
+  e2e_fail "crossfade rgb($c) is not a weighted sum of rgb($first) and rgb($second)"
+e2e_near "$c" "$first" 24 && e2e_fail "crossfade rgb($c) still shows the first image alone"
+e2e_near "$c" "$second" 24 && e2e_fail "crossfade rgb($c) already shows the second image alone"
+
+# The next image alone after the advance.
+at 7.5
+e2e_shot "$out/3-second.png"
+c=$(e2e_pixel "$out/3-second.png" $mx $my)
+e2e_near "$c" "$second" 16 || e2e_fail "second image: centre rgb($c), expected rgb($second)"
+
+# Maximise: borderless over the whole screen. Each restore trigger brings the
+# frame back at the earlier size.
+read -r sw sh <<<"$(xdpyinfo | awk '/dimensions:/ { split($2, d, "x"); print d[1], d[2] }')"
+n=0
+for trigger in "key Escape" "key Super_L" "key Alt_L" "key F10" "click 1" "click 3"; do
+  n=$((n + 1))
+  wmctrl -i -r "$id" -b add,maximized_vert,maximized_horz
+  sleep 1.5
+  read -r fx fy fw fh <<<"$(e2e_geometry "$id")"
+  [ "$fx $fy $fw $fh" = "0 0 $sw $sh" ] ||
+    e2e_fail "maximised: client ${fw}x${fh} at $fx,$fy, expected the whole ${sw}x${sh} screen"
+  if [ $n -eq 1 ]; then
+    e2e_shot "$out/4-fullscreen.png"
+    corner=$(e2e_pixel "$out/4-fullscreen.png" 2 2)
+    e2e_near "$corner" "0 0 0" 8 || e2e_fail "maximised: top-left pixel rgb($corner), expected black bar"
+  fi
+  xdotool mousemove $((sw / 2)) $((sh / 2))
+  xdotool windowactivate --sync "$id" 2>/dev/null || true
+  xdotool $trigger
+  sleep 1.5
+  read -r rx ry rw rh <<<"$(e2e_geometry "$id")"
+  [ "$rw $rh" = "$cw $ch" ] && [ "$ry" -gt 0 ] ||
+    e2e_fail "after '$trigger': client ${rw}x${rh} at $rx,$ry, expected the framed ${cw}x${ch}"
+  e2e_note "'$trigger' restored the frame"
+done
+e2e_shot "$out/5-restored.png"
+
+# Closing ends the program with status 0.
+wmctrl -i -c "$id"
+for _ in $(seq 100); do
+  kill -0 "$E2E_PROGRAM" 2>/dev/null || break
+  sleep 0.1
+done
+kill -0 "$E2E_PROGRAM" 2>/dev/null && e2e_fail "the program did not end after its window was closed"
+wait "$E2E_PROGRAM"
+status=$?
+E2E_PROGRAM=""
+[ $status -eq 0 ] || e2e_fail "exit status $status after closing, expected 0"
+e2e_note "screenshots in $out"
+echo "e2e show: passed"
