@@ -1,14 +1,15 @@
 // The Direct3D 9 object and the one device, with the capability warnings.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "platform/win32.h"
 
-extern IDirect3D9* direct3d;        // owning; null until CreateGraphicsDevice
-extern IDirect3DDevice9* device;    // owning; null until CreateGraphicsDevice
-extern D3DCAPS9 deviceCaps;         // default adapter, hardware device
+extern IDirect3D9* direct3d;     // owning; null until CreateGraphicsDevice
+extern IDirect3DDevice9* device; // owning; null until CreateGraphicsDevice
+extern D3DCAPS9 deviceCaps;      // default adapter, hardware device
 
 // What the three capability numbers decide: the one vertex-processing flag
 // and the warnings to show first, in order.
@@ -35,3 +36,12 @@ void ReleaseGraphics();
 
 // The message shown when no device can be made for `width` x `height`.
 std::string DeviceErrorText(int32_t width, int32_t height);
+
+// Gives up an owning reference: Release unless it is empty, then empty it, so
+// that no object is released twice or used after its release.
+template <typename Interface> void ReleaseReference(Interface*& reference) {
+    if (reference != nullptr) {
+        reference->Release();
+        reference = nullptr;
+    }
+}

@@ -1,29 +1,31 @@
 // The two slides: their images, decoded into textures, and their quads.
 #pragma once
 
+#include <cstdint>
+
 #include "platform/win32.h"
 
 // One pre-transformed, coloured, textured vertex.
 struct SlideVertex {
-    float x, y;     // back-buffer pixels from the top-left corner
-    float z;        // always 0.5
-    float rhw;      // always 1.0
-    DWORD diffuse;  // 0xAARRGGBB
-    float u, v;     // texture coordinates, 0..1
+    float x, y;    // back-buffer pixels from the top-left corner
+    float z;       // always 0.5
+    float rhw;     // always 1.0
+    DWORD diffuse; // 0xAARRGGBB
+    float u, v;    // texture coordinates, 0..1
 };
 static_assert(sizeof(SlideVertex) == 28, "a quad vertex is 28 bytes");
 
 // Vertex format of a quad: pre-transformed position, diffuse colour, texture
 // coordinates; each vertex SlideVertex, 28 bytes apart in the stream.
-constexpr DWORD slideVertexFormat = 0x244;
+constexpr DWORD slideVertexFormat = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
 constexpr UINT quadBytes = 4 * sizeof(SlideVertex);
 
 struct Slide {
-    D3DXIMAGE_INFO imageInfo;       // header of the image file: stored size, type
-    D3DSURFACE_DESC surfaceDesc;    // level 0 of the texture
-    IDirect3DTexture9* texture;     // owning, may be null
-    IDirect3DSurface9* surface;     // owning, may be null: level 0 of texture
-    bool loaded;                    // holds an image; its quad is fitted
+    D3DXIMAGE_INFO imageInfo;             // header of the image file: stored size, type
+    D3DSURFACE_DESC surfaceDesc;          // level 0 of the texture
+    IDirect3DTexture9* texture;           // owning, may be null
+    IDirect3DSurface9* surface;           // owning, may be null: level 0 of texture
+    bool loaded;                          // holds an image; its quad is fitted
     IDirect3DVertexBuffer9* vertexBuffer; // owning for the whole run, may be null
 };
 
@@ -45,8 +47,8 @@ struct QuadEdges {
 // The fit in single precision: an image of imageWidth x imageHeight shown in
 // a client area of clientWidth x clientHeight through a back buffer of
 // backWidth x backHeight.
-QuadEdges FitQuadEdges(UINT imageWidth, UINT imageHeight, int32_t clientWidth,
-                       int32_t clientHeight, int32_t backWidth, int32_t backHeight);
+QuadEdges FitQuadEdges(UINT imageWidth, UINT imageHeight, int32_t clientWidth, int32_t clientHeight,
+                       int32_t backWidth, int32_t backHeight);
 
 // Walks the Playlist from playlistCursor until one file decodes into
 // nextSlide, rebuilding the Playlist after its last entry. Gives up after a

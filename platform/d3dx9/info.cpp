@@ -1,0 +1,37 @@
+// D3DXGetImageInfoFromFileA: the header read, without decoding any pixel.
+#include "platform/d3dx9/decoders.h"
+
+#include <new>
+
+namespace {
+
+HRESULT ReadInfo(LPCSTR srcFile, D3DXIMAGE_INFO* info) {
+    ImageBytes bytes;
+    if (!ReadImageFile(srcFile, kHeaderPrefixBytes, bytes))
+        return D3DXERR_INVALIDDATA;
+    ImageHeader header;
+    bool ok = ReadImageHeader(bytes, header);
+    if (!ok && bytes.data.size() < bytes.fileSize) {
+        // The header may reach past the first part of the file.
+        ok = ReadImageFile(srcFile, kMaxImageFileBytes, bytes) && ReadImageHeader(bytes, header);
+    }
+    if (!ok)
+        return D3DXERR_INVALIDDATA;
+    // As in D3DX, a null info pointer only asks whether the file is an image.
+    if (info != nullptr)
+        *info = header.info;
+    return D3D_OK;
+}
+
+} // namespace
+
+HRESULT WINAPI D3DXGetImageInfoFromFileA(LPCSTR srcFile, D3DXIMAGE_INFO* info) {
+    if (srcFile == nullptr)
+        return D3DERR_INVALIDCALL;
+    // The layer never lets an exception cross into the program.
+    try {
+        return ReadInfo(srcFile, info);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}

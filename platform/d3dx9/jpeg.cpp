@@ -1,0 +1,138 @@
+// JPEG through TurboJPEG. D3DX reports JPEG as X8R8G8B8 (L8 for greyscale)
+// and, like it, we ignore any EXIF orientation: the pixels are shown as
+// stored.
+#include "platform/d3dx9/decoders.h"
+
+#include <cstring>
+#include <turbojpeg.h>
+
+namespace {
+
+// The one warning that camera and phone JPEGs commonly raise: padding between
+// segments, harmless to the image.
+constexpr const char* kHarmlessWarning = "extraneous bytes before marker";
+
+// True when an end-of-image marker follows the image's first scan: the
+// entropy-coded data cannot contain one, so its presence means the decoder
+// never ran out of data. Segments before the scan (EXIF with its thumbnail)
+// are stepped over by their lengths.
+bool ReachesEndOfImage(const std::vector<uint8_t>& data) {
+    size_t at = 2;
+    while (at + 4 <= data.size()) {
+        const uint8_t marker = data[at + 1];
+        if (data[at] != 0xFF || marker == 0xFF) {
+            ++at; // stray or fill byte, skipped as the decoder skips it
+            continue;
+        }
+        if (marker == 0xDA)
+            break;
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+            at += 2; // no length follows
+            continue;
+        }
+        const size_t length = (size_t{data[at + 2]} << 8) | data[at + 3];
+        if (length < 2)
+            return false;
+        at += 2 + length;
+    }
+    for (; at + 1 < data.size(); ++at) {
+        if (data[at] == 0xFF && data[at + 1] == 0xD9)
+            return true;
+    }
+    return false;
+}
+
+// A TurboJPEG call's result: success, or a warning that leaves the image
+// whole. A file whose data ends early raises a warning too, and is refused.
+bool Succeeded(tjhandle handle, int result, const std::vector<uint8_t>& data) {
+    if (result == 0)
+        return true;
+    return tjGetErrorCode(handle) == TJERR_WARNING &&
+           std::strstr(tjGetErrorStr2(handle), kHarmlessWarning) != nullptr &&
+           ReachesEndOfImage(data);
+}
+
+struct JpegHeader {
+    int width = 0;
+    int height = 0;
+    int colorspace = 0;
+};
+
+bool ReadHeader(tjhandle handle, const std::vector<uint8_t>& data, JpegHeader& header) {
+    int subsampling = 0;
+    const int result = tjDecompressHeader3(handle, data.data(), data.size(), &header.width,
+                                           &header.height, &subsampling, &header.colorspace);
+    // A header read sees only part of the file, so only a warning about the
+    // header itself may be passed over here.
+    return (result == 0 || (tjGetErrorCode(handle) == TJERR_WARNING &&
+                            std::strstr(tjGetErrorStr2(handle), kHarmlessWarning) != nullptr)) &&
+           WithinDecodeBound(static_cast<uint64_t>(header.width),
+                             static_cast<uint64_t>(header.height));
+}
+
+bool IsCmyk(int colorspace) {
+    return colorspace == TJCS_CMYK || colorspace == TJCS_YCCK;
+}
+
+// CMYK JPEGs come from print work; TurboJPEG gives their samples as stored,
+// inverted as Adobe writes them (255 = no ink), and the naive product turns
+// them into RGB.
+bool DecodeCmyk(tjhandle handle, const std::vector<uint8_t>& data, const PixelRows& rows) {
+    std::vector<uint8_t> cmyk(size_t{rows.width} * rows.height * 4);
+    const int result =
+        tjDecompress2(handle, data.data(), data.size(), cmyk.data(), static_cast<int>(rows.width),
+                      0, static_cast<int>(rows.height), TJPF_CMYK, TJFLAG_LIMITSCANS);
+    if (!Succeeded(handle, result, data))
+        return false;
+    const uint8_t* in = cmyk.data();
+    for (UINT y = 0; y < rows.height; ++y) {
+        uint8_t* out = rows.bits + static_cast<ptrdiff_t>(y) * rows.pitch;
+        for (UINT x = 0; x < rows.width; ++x, in += 4, out += 4) {
+            const unsigned k = in[3];
+            out[0] = static_cast<uint8_t>((in[2] * k + 127) / 255);
+            out[1] = static_cast<uint8_t>((in[1] * k + 127) / 255);
+            out[2] = static_cast<uint8_t>((in[0] * k + 127) / 255);
+            out[3] = 0xFF;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool ReadJpegHeader(const ImageBytes& bytes, ImageHeader& header) {
+    tjhandle handle = tjInitDecompress();
+    if (handle == nullptr)
+        return false;
+    JpegHeader jpeg;
+    const bool ok = ReadHeader(handle, bytes.data, jpeg);
+    tjDestroy(handle);
+    if (!ok)
+        return false;
+    header.info.Width = static_cast<UINT>(jpeg.width);
+    header.info.Height = static_cast<UINT>(jpeg.height);
+    header.info.Format = jpeg.colorspace == TJCS_GRAY ? D3DFMT_L8 : D3DFMT_X8R8G8B8;
+    header.info.ImageFileFormat = D3DXIFF_JPG;
+    return true;
+}
+
+bool DecodeJpeg(const ImageBytes& bytes, const ImageHeader&, const PixelRows& rows) {
+    tjhandle handle = tjInitDecompress();
+    if (handle == nullptr)
+        return false;
+    JpegHeader jpeg;
+    bool ok = ReadHeader(handle, bytes.data, jpeg) && static_cast<UINT>(jpeg.width) == rows.width &&
+              static_cast<UINT>(jpeg.height) == rows.height;
+    if (ok && IsCmyk(jpeg.colorspace)) {
+        ok = DecodeCmyk(handle, bytes.data, rows);
+    } else if (ok) {
+        // BGRA is A8R8G8B8's byte order, with alpha written as 0xFF:
+        // straight into the caller's rows, whatever their pitch.
+        const int result =
+            tjDecompress2(handle, bytes.data.data(), bytes.data.size(), rows.bits, jpeg.width,
+                          rows.pitch, jpeg.height, TJPF_BGRA, TJFLAG_LIMITSCANS);
+        ok = Succeeded(handle, result, bytes.data);
+    }
+    tjDestroy(handle);
+    return ok;
+}

@@ -1,0 +1,80 @@
+// The POSIX entry: reads the few options that a Linux user expects, makes the
+// remaining arguments into the command-line text Windows would pass, and runs
+// the program's WinMain.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/kernel32/command_line.h"
+#include "platform/win32.h"
+
+namespace {
+
+// The one description of how Vimbora is started; the manual page says the
+// same things.
+constexpr char usageText[] =
+    "Usage: vimbora [--maximized] [key=value ...]\n"
+    "Vimbora shows the images of one folder as a shuffled slide show, crossfading\n"
+    "from each image to the next, until its window is closed.\n"
+    "\n"
+    "Settings (keys are not case-sensitive):\n"
+    "  width=N        back-buffer width in pixels (default 1920)\n"
+    "  height=N       back-buffer height in pixels (default 1200)\n"
+    "  time=S         seconds each image is shown, its fade included (default 12)\n"
+    "  fade=S         seconds of crossfade at the end of each image (default 3)\n"
+    "  path=DIR       folder of the images (default: the current directory)\n"
+    "\n"
+    "The show takes the folder's .bmp .dds .dib .hdr .jpg .pfm .png .ppm and .tga\n"
+    "files, not those of its sub-folders, and reads the folder again after each\n"
+    "pass.\n"
+    "\n"
+    "Options:\n"
+    "  --maximized    start maximised: a borderless window covering its monitor\n"
+    "  -h, --help     show this help and exit\n"
+    "  --version      show the version and exit\n"
+    "\n"
+    "Maximising the window also covers the whole monitor. Escape, a Windows key,\n"
+    "Alt, F10, or a left or right click bring back the framed window.\n"
+    "\n"
+    "Example:\n"
+    "  vimbora \"path=/home/me/My Photos\" time=8 fade=2\n";
+
+// The program never looks inside its instance handle; it only has to be a
+// handle that is not null, as on Windows.
+char instanceMarker;
+
+} // namespace
+
+int main(int argc, char** argv) {
+    int showCommand = SW_SHOWDEFAULT;
+    std::vector<char*> arguments;
+    arguments.push_back(argc > 0 ? argv[0] : nullptr);
+    for (int i = 1; i < argc; ++i) {
+        const char* argument = argv[i];
+        if (std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0) {
+            std::fputs(usageText, stdout);
+            return 0;
+        }
+        if (std::strcmp(argument, "--version") == 0) {
+            std::puts("vimbora " VIMBORA_VERSION);
+            return 0;
+        }
+        if (std::strcmp(argument, "--maximized") == 0) {
+            showCommand = SW_SHOWMAXIMIZED;
+            continue;
+        }
+        if (std::strncmp(argument, "--", 2) == 0) {
+            std::fprintf(stderr,
+                         "vimbora: unknown option '%s'\n"
+                         "Try 'vimbora --help' for more information.\n",
+                         argument);
+            return 2;
+        }
+        arguments.push_back(argv[i]);
+    }
+
+    std::string commandLine = JoinCommandLine(static_cast<int>(arguments.size()), arguments.data());
+    const auto instance = reinterpret_cast<HINSTANCE>(&instanceMarker);
+    return WinMain(instance, nullptr, commandLine.data(), showCommand);
+}

@@ -1,0 +1,224 @@
+// Drawing into the back buffer, checked by reading its pixels back.
+#include <cmath>
+#include <cstring>
+
+#include "d3d9_test.h"
+
+namespace {
+
+int Blue(uint32_t pixel) {
+    return static_cast<int>(pixel & 0xFF);
+}
+
+// The program's crossfade states.
+void SetAdditive(IDirect3DDevice9* device) {
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+}
+
+void SetFilter(IDirect3DDevice9* device, D3DTEXTUREFILTERTYPE filter) {
+    device->SetSamplerState(0, D3DSAMP_MAGFILTER, filter);
+    device->SetSamplerState(0, D3DSAMP_MINFILTER, filter);
+    device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
+    device->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_CLAMP);
+}
+
+} // namespace
+
+class DrawTest : public DeviceTest {
+  protected:
+    void SetUp() override {
+        DeviceTest::SetUp();
+        Open(16, 12);
+        SetAdditive(device);
+        SetFilter(device, D3DTEXF_LINEAR);
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    }
+};
+
+// The crossfade: each image scaled by its grey weight, the two added.
+TEST_F(DrawTest, QuadsAreModulatedByTheirColourAndAdded) {
+    IDirect3DTexture9* grey = MakeTexture(device, 2, 2, std::vector<uint32_t>(4, 0xFFC8C8C8));
+    IDirect3DVertexBuffer9* half = MakeQuad(device, 0, 0, 16, 12, 0xFF7F7F7F);
+    IDirect3DVertexBuffer9* left = MakeQuad(device, 0, 0, 8, 12, 0xFF7F7F7F);
+    device->BeginScene();
+    EXPECT_EQ(D3D_OK, DrawQuad(device, grey, half));
+    std::vector<uint32_t> once = Pixels();
+    EXPECT_EQ(D3D_OK, DrawQuad(device, grey, left));
+    device->EndScene();
+    std::vector<uint32_t> twice = Pixels();
+    const int weighted = 200 * 127 / 255; // 99
+    for (int y = 0; y < 12; y++) {
+        for (int x = 0; x < 16; x++) {
+            EXPECT_NEAR(weighted, Blue(once[y * 16 + x]), 2) << x << "," << y;
+            EXPECT_NEAR(x < 8 ? 2 * weighted : weighted, Blue(twice[y * 16 + x]), 3)
+                << x << "," << y;
+        }
+    }
+    device->SetTexture(0, nullptr);
+    grey->Release();
+    half->Release();
+    left->Release();
+}
+
+// A stage without a texture samples opaque black: added, it changes nothing;
+// without blending it paints black, just within its quad.
+TEST_F(DrawTest, QuadWithoutTextureIsBlack) {
+    IDirect3DVertexBuffer9* quad = MakeQuad(device, 4, 2, 10, 7, 0xFFFFFFFF);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF404040, 1.0f, 0);
+    device->BeginScene();
+    EXPECT_EQ(D3D_OK, DrawQuad(device, nullptr, quad));
+    EXPECT_EQ(std::vector<uint32_t>(16 * 12, 0xFF404040), Pixels());
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    EXPECT_EQ(D3D_OK, DrawQuad(device, nullptr, quad));
+    device->EndScene();
+    std::vector<uint32_t> pixels = Pixels();
+    for (int y = 0; y < 12; y++) {
+        for (int x = 0; x < 16; x++) {
+            bool inside = x >= 4 && x < 10 && y >= 2 && y < 7;
+            EXPECT_EQ(inside ? 0xFF000000u : 0xFF404040u, pixels[y * 16 + x]) << x << "," << y;
+        }
+    }
+    quad->Release();
+}
+
+// Whole-pixel edges cover exactly the pixels inside, whether the quad goes
+// as a rectangle (one colour) or as triangles (a colour per corner); so do
+// triangles reaching far outside the back buffer, and positions that are not
+// numbers (a minimised window's fit) cover nothing.
+TEST_F(DrawTest, QuadsCoverTheirPixelsOnly) {
+    IDirect3DTexture9* white = MakeTexture(device, 1, 1, {0xFFFFFFFF});
+    const D3DCOLOR corners[2][4] = {{0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF},
+                                    {0xFFFF8080, 0xFF80FF80, 0xFF8080FF, 0xFFFFFFFF}};
+    for (const auto& colours : corners) {
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+        IDirect3DVertexBuffer9* quad = MakeQuad(device, 4, 2, 10, 7, 0);
+        QuadVertex* v = nullptr;
+        quad->Lock(0, 0, reinterpret_cast<void**>(&v), 0);
+        for (int i = 0; i < 4; i++) {
+            v[i].diffuse = colours[i];
+        }
+        quad->Unlock();
+        device->BeginScene();
+        EXPECT_EQ(D3D_OK, DrawQuad(device, white, quad));
+        device->EndScene();
+        std::vector<uint32_t> pixels = Pixels();
+        for (int y = 0; y < 12; y++) {
+            for (int x = 0; x < 16; x++) {
+                bool inside = x >= 4 && x < 10 && y >= 2 && y < 7;
+                EXPECT_EQ(inside, pixels[y * 16 + x] != 0xFF000000u) << x << "," << y;
+            }
+        }
+        quad->Release();
+    }
+
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    IDirect3DVertexBuffer9* far = MakeQuad(device, -1e6f, -1e6f, 1e9f, 1e9f, 0xFFFFFFFF);
+    IDirect3DVertexBuffer9* nan = MakeQuad(device, NAN, NAN, NAN, NAN, 0xFFFFFFFF);
+    device->BeginScene();
+    EXPECT_EQ(D3D_OK, DrawQuad(device, white, nan));
+    EXPECT_EQ(std::vector<uint32_t>(16 * 12, 0xFF000000), Pixels());
+    device->SetStreamSource(0, far, 0, sizeof(QuadVertex));
+    EXPECT_EQ(D3D_OK, device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1)); // its upper-left half
+    device->EndScene();
+    EXPECT_EQ(std::vector<uint32_t>(16 * 12, 0xFFFFFFFF), Pixels());
+    device->SetTexture(0, nullptr);
+    white->Release();
+    far->Release();
+    nan->Release();
+}
+
+// Point filtering magnifies into blocks of the texels' own values; linear
+// filtering blends neighbours.
+TEST_F(DrawTest, FiltersArePointOrLinear) {
+    IDirect3DTexture9* stripes = MakeTexture(device, 2, 1, {0xFF000000, 0xFFFFFFFF});
+    IDirect3DVertexBuffer9* quad = MakeQuad(device, 0, 0, 16, 12, 0xFFFFFFFF);
+    for (D3DTEXTUREFILTERTYPE filter : {D3DTEXF_POINT, D3DTEXF_LINEAR}) {
+        SetFilter(device, filter);
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+        device->BeginScene();
+        DrawQuad(device, stripes, quad);
+        device->EndScene();
+        std::vector<uint32_t> pixels = Pixels();
+        int between = 0;
+        for (int x = 0; x < 16; x++) {
+            int value = Blue(pixels[5 * 16 + x]);
+            between += value > 8 && value < 247 ? 1 : 0;
+        }
+        EXPECT_EQ(0, Blue(pixels[5 * 16]));
+        EXPECT_EQ(255, Blue(pixels[5 * 16 + 15]));
+        if (filter == D3DTEXF_POINT) {
+            EXPECT_EQ(0, between);
+        } else {
+            EXPECT_GE(between, 4);
+        }
+    }
+    device->SetTexture(0, nullptr);
+    stripes->Release();
+    quad->Release();
+}
+
+TEST_F(DrawTest, ClearFillsTheTargetOrItsRectangles) {
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF123456, 1.0f, 0);
+    EXPECT_EQ(std::vector<uint32_t>(16 * 12, 0xFF123456), Pixels());
+    const D3DRECT rects[2] = {{-5, -5, 2, 1}, {14, 10, 40, 40}};
+    EXPECT_EQ(D3D_OK, device->Clear(2, rects, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0));
+    std::vector<uint32_t> pixels = Pixels();
+    for (int y = 0; y < 12; y++) {
+        for (int x = 0; x < 16; x++) {
+            bool cleared = (x < 2 && y < 1) || (x >= 14 && y >= 10);
+            EXPECT_EQ(cleared ? 0xFF000000u : 0xFF123456u, pixels[y * 16 + x]) << x << "," << y;
+        }
+    }
+    EXPECT_EQ(D3DERR_INVALIDCALL, device->Clear(1, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0));
+    EXPECT_EQ(D3DERR_INVALIDCALL, device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0));
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    EXPECT_EQ(std::vector<uint32_t>(16 * 12, 0xFF000000), Pixels());
+}
+
+// Draws are refused outside a scene, for formats and primitives the layer
+// does not draw, and whenever they would read past the end of the buffer.
+TEST_F(DrawTest, DrawsAreCheckedBeforeAnythingIsRead) {
+    IDirect3DVertexBuffer9* quad = MakeQuad(device, 0, 0, 16, 12, 0xFFFFFFFF);
+    EXPECT_EQ(D3DERR_INVALIDCALL, DrawQuad(device, nullptr, quad)) << "outside a scene";
+    EXPECT_EQ(D3DERR_INVALIDCALL, device->EndScene());
+    ASSERT_EQ(D3D_OK, device->BeginScene());
+    EXPECT_EQ(D3DERR_INVALIDCALL, device->BeginScene());
+    struct Case {
+        const char* name;
+        DWORD fvf;
+        D3DPRIMITIVETYPE type;
+        UINT offset, stride, start, count;
+        HRESULT expected;
+    };
+    const Case cases[] = {
+        {"program's draw", kProgramFvf, D3DPT_TRIANGLESTRIP, 0, 28, 0, 2, D3D_OK},
+        {"one texture set", 0x144, D3DPT_TRIANGLESTRIP, 0, 28, 0, 2, D3D_OK},
+        {"fan", 0x144, D3DPT_TRIANGLEFAN, 0, 28, 0, 2, D3D_OK},
+        {"no primitives", kProgramFvf, D3DPT_TRIANGLESTRIP, 0, 28, 0, 0, D3D_OK},
+        {"one vertex too far", kProgramFvf, D3DPT_TRIANGLESTRIP, 0, 28, 1, 2, D3DERR_INVALIDCALL},
+        {"offset too far", kProgramFvf, D3DPT_TRIANGLESTRIP, 28, 28, 0, 2, D3DERR_INVALIDCALL},
+        {"list too long", kProgramFvf, D3DPT_TRIANGLELIST, 0, 28, 0, 2, D3DERR_INVALIDCALL},
+        {"count wraps", kProgramFvf, D3DPT_TRIANGLESTRIP, 0, 28, 0xFFFFFFFF, 0xFFFFF,
+         D3DERR_INVALIDCALL},
+        {"count too large", kProgramFvf, D3DPT_TRIANGLESTRIP, 0, 28, 0, 0xFFFFFFFE,
+         D3DERR_INVALIDCALL},
+        {"stride too short", kProgramFvf, D3DPT_TRIANGLESTRIP, 0, 20, 0, 2, D3DERR_INVALIDCALL},
+        {"untransformed", 0x242, D3DPT_TRIANGLESTRIP, 0, 28, 0, 2, D3DERR_INVALIDCALL},
+        {"no texture coordinates", 0x044, D3DPT_TRIANGLESTRIP, 0, 28, 0, 2, D3DERR_INVALIDCALL},
+        {"points", kProgramFvf, D3DPT_POINTLIST, 0, 28, 0, 2, D3DERR_INVALIDCALL},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(D3D_OK, device->SetStreamSource(0, quad, c.offset, c.stride));
+        device->SetFVF(c.fvf);
+        EXPECT_EQ(c.expected, device->DrawPrimitive(c.type, c.start, c.count)) << c.name;
+    }
+    device->SetStreamSource(0, nullptr, 0, 0);
+    EXPECT_EQ(D3DERR_INVALIDCALL, device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2)) << "no stream";
+    EXPECT_EQ(D3DERR_INVALIDCALL, device->SetStreamSource(1, quad, 0, 28));
+    EXPECT_EQ(D3DERR_INVALIDCALL, device->SetTexture(1, nullptr));
+    EXPECT_EQ(D3D_OK, device->EndScene());
+    quad->Release();
+}
