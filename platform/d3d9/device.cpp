@@ -1,5 +1,6 @@
 // The device: its lifetime, its back buffer, scenes and Clear.
 #include <algorithm>
+#include <utility>
 
 #include "platform/d3d9/objects.h"
 #include "platform/user32/sdl_window.h"
@@ -22,6 +23,7 @@ ULONG Device::Release() {
 // would hold the device), only the device's own bindings, which go first so
 // that their SDL textures go before the renderer that made them.
 Device::~Device() {
+    StopPresenting(*this);
     if (texture != nullptr) {
         Unhold(texture);
     }
@@ -101,12 +103,17 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
     if (!(flags & D3DCLEAR_TARGET)) {
         return D3D_OK;
     }
-    SDL_SetRenderDrawColor(renderer, (color >> 16) & 0xFF, (color >> 8) & 0xFF, color & 0xFF,
-                           color >> 24);
+    // Drawn at Present, with the frame's other commands (see frame.cpp).
+    FrameCommand command;
+    command.color =
+        SDL_Color{static_cast<Uint8>((color >> 16) & 0xFF), static_cast<Uint8>((color >> 8) & 0xFF),
+                  static_cast<Uint8>(color & 0xFF), static_cast<Uint8>(color >> 24)};
     if (count == 0) {
-        return SDL_RenderClear(renderer) == 0 ? D3D_OK : D3DERR_INVALIDCALL;
+        command.kind = FrameCommand::kClear;
+        RecordCommand(*this, std::move(command));
+        return D3D_OK;
     }
-    SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_NONE);
+    command.kind = FrameCommand::kFill;
     const LONG width = static_cast<LONG>(parameters.BackBufferWidth);
     const LONG height = static_cast<LONG>(parameters.BackBufferHeight);
     for (DWORD i = 0; i < count; i++) {
@@ -115,15 +122,18 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
         LONG right = std::min(rects[i].x2, width);
         LONG bottom = std::min(rects[i].y2, height);
         if (left < right && top < bottom) {
-            SDL_Rect rect{left, top, right - left, bottom - top};
-            SDL_RenderFillRect(renderer, &rect);
+            command.rects.push_back(SDL_Rect{left, top, right - left, bottom - top});
         }
+    }
+    if (!command.rects.empty()) {
+        RecordCommand(*this, std::move(command));
     }
     return D3D_OK;
 }
 
 bool ReadBackBuffer(IDirect3DDevice9* device, std::vector<uint32_t>& pixels) {
     Device* d = static_cast<Device*>(device);
+    RunFrameCommands(*d);
     const int width = static_cast<int>(d->parameters.BackBufferWidth);
     const int height = static_cast<int>(d->parameters.BackBufferHeight);
     pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);

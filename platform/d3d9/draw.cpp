@@ -14,6 +14,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "platform/d3d9/objects.h"
 
@@ -276,15 +277,26 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
     // filters only copies, and every renderer copies them exactly.
     SDL_Rect source;
     SDL_FRect target;
+    // What is drawn waits in the frame until Present (see frame.cpp).
+    FrameCommand command;
+    if (sdlTexture != nullptr) {
+        SDL_GetTextureBlendMode(sdlTexture, &command.blend);
+        command.texture = texture;
+        command.content = texture->content;
+    } else {
+        SDL_GetRenderDrawBlendMode(renderer, &command.blend);
+    }
     if (texture != nullptr && AsRectangle(vertices, triangles, *texture, source, target)) {
         const Vertex& v = vertices[triangles[0][0]];
-        SDL_SetTextureColorMod(sdlTexture, Channel(v.r), Channel(v.g), Channel(v.b));
-        SDL_SetTextureAlphaMod(sdlTexture, 255);
-        bool magnifying =
+        const bool magnifying =
             static_cast<double>(target.w) * target.h >= static_cast<double>(source.w) * source.h;
-        UseScaleMode(renderer, sdlTexture, ScaleModeFor(*this, magnifying));
-        return SDL_RenderCopyF(renderer, sdlTexture, &source, &target) == 0 ? D3D_OK
-                                                                            : D3DERR_INVALIDCALL;
+        command.kind = FrameCommand::kCopy;
+        command.color = SDL_Color{Channel(v.r), Channel(v.g), Channel(v.b), 255};
+        command.scale = ScaleModeFor(*this, magnifying);
+        command.source = source;
+        command.target = target;
+        RecordCommand(*this, std::move(command));
+        return D3D_OK;
     }
 
     // Anything else as triangles clipped to the back buffer. A triangle with
@@ -319,13 +331,11 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
         return D3D_OK;
     }
     if (sdlTexture != nullptr) {
-        SDL_SetTextureColorMod(sdlTexture, 255, 255, 255);
-        SDL_SetTextureAlphaMod(sdlTexture, 255);
         texelArea *= static_cast<double>(texture->desc.Width) * texture->desc.Height;
-        UseScaleMode(renderer, sdlTexture, ScaleModeFor(*this, screenArea >= texelArea));
+        command.scale = ScaleModeFor(*this, screenArea >= texelArea);
     }
-    return SDL_RenderGeometry(renderer, sdlTexture, clipped.data(),
-                              static_cast<int>(clipped.size()), nullptr, 0) == 0
-               ? D3D_OK
-               : D3DERR_INVALIDCALL;
+    command.kind = FrameCommand::kGeometry;
+    command.vertices = std::move(clipped);
+    RecordCommand(*this, std::move(command));
+    return D3D_OK;
 }

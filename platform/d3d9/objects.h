@@ -18,14 +18,50 @@
 
 #include <SDL.h>
 
+#include <atomic>
 #include <cstdint>
+#include <cstdlib>
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "platform/d3d9/d3d9.h"
 
 struct Device;
 struct Texture;
+
+// Gives memory from calloc back with free.
+struct FreeBytes {
+    void operator()(uint8_t* bytes) const { std::free(bytes); }
+};
+
+// One drawing command of the frame being built. The device keeps a frame's
+// commands until Present and hands them to SDL only when the frame differs
+// from the one the window shows: a slide show draws the same still picture
+// at every refresh while a slide is only shown, and that picture need not be
+// drawn again.
+struct FrameCommand {
+    enum Kind : uint8_t {
+        kClear,    // the whole back buffer, `color`
+        kFill,     // `rects` of it, `color`, no blending
+        kCopy,     // `source` texels of the texture onto `target`, modulated by `color`
+        kGeometry, // `vertices` as triangles, textured when `content` is not 0
+    };
+    Kind kind = kClear;
+    SDL_Color color{};
+    SDL_BlendMode blend = SDL_BLENDMODE_NONE;
+    SDL_ScaleMode scale = SDL_ScaleModeNearest;
+    // One hold on the texture while the command waits to run; null once it
+    // has run, and in the frame kept for comparison.
+    Texture* texture = nullptr;
+    // What the texture held when the command was recorded (its content
+    // generation); 0 for none.
+    uint64_t content = 0;
+    SDL_Rect source{};
+    SDL_FRect target{};
+    std::vector<SDL_Rect> rects;
+    std::vector<SDL_Vertex> vertices;
+};
 
 struct Direct3D final : IDirect3D9 {
     ULONG STDMETHODCALLTYPE AddRef() override;
@@ -83,8 +119,12 @@ struct Texture final : IDirect3DTexture9 {
     bool locked = false;
     RECT lockedRect{};
     DWORD lockFlags = 0;
-    std::vector<uint8_t> staging;
+    std::unique_ptr<uint8_t[], FreeBytes> staging; // from calloc
+    size_t stagingBytes = 0;
     Surface level0;
+    // Names the pixels the texture holds: a new value from the device at
+    // creation and at every UnlockRect that writes, never reused.
+    uint64_t content = 0;
 };
 
 struct VertexBuffer final : IDirect3DVertexBuffer9 {
@@ -103,6 +143,22 @@ struct VertexBuffer final : IDirect3DVertexBuffer9 {
     ULONG refs = 1;             // the program's; while non-zero, one on `device`
     ULONG holds = 0;            // the device's bindings
     bool locked = false;
+};
+
+// What the device measures of its frames when VIMBORA_FRAME_STATS is set in
+// the environment, for the benchmarks: the process's CPU time and the wall
+// time of the frames of each kind, each frame counted from the end of the
+// previous Present to the end of its own, so that it includes the program's
+// whole pass of its loop. Nanoseconds, except where said.
+struct FrameStats {
+    bool enabled = false;
+    int64_t cpuPresented = 0;
+    int64_t cpuSkipped = 0;
+    int64_t wallPresented = 0;
+    int64_t wallSkipped = 0;
+    int64_t lastCpu = 0;          // at the end of the previous Present; 0 before the first
+    int64_t lastWall = 0;         // likewise
+    int64_t firstPresentTime = 0; // CLOCK_REALTIME microseconds of the first frame shown
 };
 
 struct Device final : IDirect3DDevice9 {
@@ -158,6 +214,32 @@ struct Device final : IDirect3DDevice9 {
     UINT streamOffset = 0;                // bytes
     UINT streamStride = 0;                // bytes
     int64_t lastPresentEnd = 0;           // steady-clock nanoseconds; 0 before the first
+
+    uint64_t contentIds = 0; // the last content generation handed to a texture
+
+    // The frame being built since the last Present; its first `frameRun`
+    // commands have already gone to SDL (a lock or a read-back mid-frame
+    // runs them early, so that they see what they saw when recorded).
+    std::vector<FrameCommand> frame;
+    size_t frameRun = 0;
+    // The frame the window shows, what else decided its pixels (the client
+    // size and the window events seen), and whether the back buffer still
+    // holds exactly that frame.
+    std::vector<FrameCommand> shownFrame;
+    bool frameShown = false;
+    bool backBufferShown = false;
+    int shownWidth = 0;
+    int shownHeight = 0;
+    uint32_t shownWindowEvents = 0;
+    // SDL window events of the device's window so far (exposure, showing,
+    // resizing; render targets lost), counted as SDL queues them.
+    std::atomic<uint32_t> windowEvents{0};
+    bool watchingWindow = false;
+    // Frames handed to the window and frames not drawn (identical to the
+    // one shown, or nowhere to show them).
+    uint64_t framesPresented = 0;
+    uint64_t framesSkipped = 0;
+    FrameStats stats;
 };
 
 // Drop one binding of the device; frees the object when neither the program
@@ -185,6 +267,10 @@ DWORD SamplerState(const Device& device, DWORD type);
 // False when the renderer can do nothing near it.
 bool ApplyBlendStates(const Device& device, SDL_Texture* texture);
 
+// Has the C library keep freed image-sized memory for the next image (see
+// texture.cpp); called when a device is created.
+void KeepImageMemory();
+
 // Sets the scale mode of `texture`. Draws already queued with the texture
 // keep the mode they were queued with.
 void UseScaleMode(SDL_Renderer* renderer, SDL_Texture* texture, SDL_ScaleMode mode);
@@ -196,6 +282,31 @@ void UseScaleMode(SDL_Renderer* renderer, SDL_Texture* texture, SDL_ScaleMode mo
 // period or more was paced by the display's vsync; it needs only to be no
 // less than 15/16 of a period after the previous one.
 int64_t PresentWait(int64_t previousEnd, int64_t swapStart, int64_t now, int64_t period);
+
+// Adds a command to the frame being built; a command with a texture takes
+// one hold on it.
+void RecordCommand(Device& device, FrameCommand command);
+
+// Hands the frame's commands that have not run yet to SDL, in order.
+void RunFrameCommands(Device& device);
+
+// Whether a command of the frame that has not run yet draws `texture`.
+bool FrameWaitsOn(const Device& device, const Texture* texture);
+
+// Whether two frames ask SDL for the same pixels: the same commands with the
+// same values, textures compared by content generation. Only a frame that
+// begins by clearing the whole back buffer counts as equal to another: what
+// any other frame draws depends on what the back buffer held before.
+bool SameFrame(const std::vector<FrameCommand>& frame, const std::vector<FrameCommand>& shown);
+
+// Ends the frame at Present: the commands, run or dropped, become the shown
+// frame when `shown` (their holds go either way).
+void EndFrame(Device& device, bool shown);
+
+// The device is going: drops the frame's commands and its watch on SDL's
+// events, and with VIMBORA_FRAME_STATS set in the environment reports the
+// frames presented and skipped on standard error.
+void StopPresenting(Device& device);
 
 // Test hook: the back buffer's pixels, row by row, as 0xFFRRGGBB (the back
 // buffer has no alpha). False when the renderer cannot read them.

@@ -9,7 +9,18 @@
 // A swap that waited half a period or more was paced by the display; then
 // only a sixteenth of a period is allowed for the refresh rate being known in
 // whole hertz, so that the two waits never add up.
+//
+// A frame that asks for exactly the pixels the window already shows (the
+// same commands, textures with the same contents, the same client size, and
+// no window event since, such as an exposure) is neither drawn nor handed to
+// the window again; Present still waits for the next refresh, so the loop
+// keeps its pace and a still slide costs next to nothing.
 #include <chrono>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <thread>
 
 #include "platform/d3d9/objects.h"
@@ -34,7 +45,86 @@ int64_t RefreshPeriod(SDL_Window* window) {
     return 1'000'000'000 / hertz;
 }
 
+int64_t RealTimeMicroseconds() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+// CPU time of the whole process (all its threads, the renderer's included).
+int64_t ProcessCpuTime() {
+    timespec time{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &time);
+    return int64_t{time.tv_sec} * 1'000'000'000 + time.tv_nsec;
+}
+
+// Adds the frame that ends now to the statistics.
+void CountFrame(FrameStats& stats, bool presented) {
+    if (!stats.enabled) {
+        return;
+    }
+    const int64_t cpu = ProcessCpuTime();
+    const int64_t wall = Now();
+    if (presented && stats.firstPresentTime == 0) {
+        stats.firstPresentTime = RealTimeMicroseconds();
+    }
+    if (stats.lastWall != 0) {
+        (presented ? stats.cpuPresented : stats.cpuSkipped) += cpu - stats.lastCpu;
+        (presented ? stats.wallPresented : stats.wallSkipped) += wall - stats.lastWall;
+    }
+    stats.lastCpu = cpu;
+    stats.lastWall = wall;
+}
+
+bool StatsWanted() {
+    const char* value = std::getenv("VIMBORA_FRAME_STATS");
+    return value != nullptr && value[0] != '\0' && std::strcmp(value, "0") != 0;
+}
+
+// Counts the events after which the window must be drawn again although the
+// frame is the same: any event of the device's window (exposed, shown,
+// resized, restored) and the loss of render targets. SDL calls it as it
+// queues each event, on the thread that pumps them.
+int CountWindowEvent(void* data, SDL_Event* event) {
+    Device* device = static_cast<Device*>(data);
+    if ((event->type == SDL_WINDOWEVENT &&
+         event->window.windowID == SDL_GetWindowID(device->sdlWindow)) ||
+        event->type == SDL_RENDER_TARGETS_RESET || event->type == SDL_RENDER_DEVICE_RESET) {
+        device->windowEvents++;
+    }
+    return 0;
+}
+
+// Ends a frame that goes nowhere (a refused Present): its commands reach the
+// back buffer, as Direct3D's draws would have, and the window keeps what it
+// shows.
+void RunWithoutShowing(Device& device) {
+    RunFrameCommands(device);
+    EndFrame(device, false);
+    device.backBufferShown = false;
+}
+
 } // namespace
+
+void StopPresenting(Device& device) {
+    EndFrame(device, false);
+    if (device.watchingWindow) {
+        SDL_DelEventWatch(CountWindowEvent, &device);
+        device.watchingWindow = false;
+    }
+    // One line, words and numbers alternating, for scripts to read.
+    const FrameStats& stats = device.stats;
+    if (stats.enabled) {
+        std::fprintf(stderr,
+                     "vimbora frame stats: presented %" PRIu64 " skipped %" PRIu64
+                     " presented-cpu-us %" PRId64 " presented-wall-us %" PRId64
+                     " skipped-cpu-us %" PRId64 " skipped-wall-us %" PRId64
+                     " first-presented-at-us %" PRId64 "\n",
+                     device.framesPresented, device.framesSkipped, stats.cpuPresented / 1000,
+                     stats.wallPresented / 1000, stats.cpuSkipped / 1000, stats.wallSkipped / 1000,
+                     stats.firstPresentTime);
+    }
+}
 
 int64_t PresentWait(int64_t previousEnd, int64_t swapStart, int64_t now, int64_t period) {
     if (previousEnd == 0) {
@@ -51,24 +141,55 @@ HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND destW
     // offered; with D3DSWAPEFFECT_DISCARD Direct3D refuses rectangles too.
     if (sourceRect != nullptr || destRect != nullptr || destWindowOverride != nullptr ||
         dirtyRegion != nullptr) {
+        RunWithoutShowing(*this);
         return D3DERR_INVALIDCALL;
     }
     // The window is gone (closed before the device was released): there is
     // nothing to present into. The SDL window still exists, held by the
     // device, but is no longer shown.
     if (!IsWindow(window)) {
+        RunWithoutShowing(*this);
         return D3DERR_INVALIDCALL;
     }
-    SDL_SetRenderTarget(renderer, nullptr);
+    if (!watchingWindow) {
+        SDL_AddEventWatch(CountWindowEvent, this);
+        watchingWindow = true;
+        stats.enabled = StatsWanted();
+    }
     // The client area's size in pixels at this moment; 0 × 0 while the
-    // window is minimised, when there is nothing to show.
+    // window is minimised, when there is nothing to show. (The renderer
+    // tells the window's size only while it draws into the window.)
+    SDL_SetRenderTarget(renderer, nullptr);
     int width = 0;
     int height = 0;
     if (SDL_GetRendererOutputSize(renderer, &width, &height) != 0) {
         width = 0;
     }
     int64_t swapStart = Now();
-    if (width > 0 && height > 0) {
+    bool swapped = false;
+    if (width <= 0 || height <= 0) {
+        // Nothing is shown: the frame is dropped, and the window is drawn
+        // afresh once it is shown again (which comes with a window event).
+        EndFrame(*this, false);
+        frameShown = false;
+        backBufferShown = false;
+        framesSkipped++;
+    } else if (frameShown && width == shownWidth && height == shownHeight &&
+               windowEvents == shownWindowEvents && SameFrame(frame, shownFrame)) {
+        // The window already shows this frame. The back buffer is brought
+        // to it only when it holds something else (a frame run early).
+        if (frameRun > 0 || !backBufferShown) {
+            SDL_SetRenderTarget(renderer, backBuffer);
+            RunFrameCommands(*this);
+            backBufferShown = true;
+        }
+        EndFrame(*this, false);
+        framesSkipped++;
+    } else {
+        const uint32_t eventsSeen = windowEvents;
+        SDL_SetRenderTarget(renderer, backBuffer);
+        RunFrameCommands(*this);
+        SDL_SetRenderTarget(renderer, nullptr);
         SDL_RenderSetViewport(renderer, nullptr);
         SDL_SetTextureBlendMode(backBuffer, SDL_BLENDMODE_NONE);
         UseScaleMode(renderer, backBuffer, SDL_ScaleModeLinear);
@@ -76,6 +197,14 @@ HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND destW
         SDL_RenderFlush(renderer);
         swapStart = Now();
         SDL_RenderPresent(renderer);
+        EndFrame(*this, true);
+        frameShown = true;
+        backBufferShown = true;
+        shownWidth = width;
+        shownHeight = height;
+        shownWindowEvents = eventsSeen;
+        swapped = true;
+        framesPresented++;
     }
     SDL_SetRenderTarget(renderer, backBuffer);
     if (parameters.PresentationInterval != D3DPRESENT_INTERVAL_IMMEDIATE) {
@@ -86,5 +215,6 @@ HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND destW
         }
     }
     lastPresentEnd = Now();
+    CountFrame(stats, swapped);
     return D3D_OK;
 }

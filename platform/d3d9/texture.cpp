@@ -9,10 +9,52 @@
 // D3DLOCK_DISCARD) and what is written there replaces it at UnlockRect, while
 // the pixels outside the rectangle keep their contents. Writers fill all they
 // lock, as the image decoder does.
+//
+// The staging buffer holds the pixels in the SDL texture's own format, so an
+// upload is one copy: X8R8G8B8 textures are SDL's XRGB8888 where the renderer
+// takes that as it is (it then ignores the fourth byte and draws them
+// opaque); only elsewhere are they ARGB8888, with the fourth byte set at
+// upload.
+#include <malloc.h>
+
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
 #include "platform/d3d9/objects.h"
+
+namespace {
+
+// The SDL pixel format of a texture of `format` on `renderer`.
+Uint32 SdlFormat(SDL_Renderer* renderer, D3DFORMAT format) {
+    if (format == D3DFMT_X8R8G8B8) {
+        SDL_RendererInfo info{};
+        if (SDL_GetRendererInfo(renderer, &info) == 0) {
+            for (Uint32 i = 0; i < info.num_texture_formats; i++) {
+                if (info.texture_formats[i] == SDL_PIXELFORMAT_RGB888) {
+                    return SDL_PIXELFORMAT_RGB888;
+                }
+            }
+        }
+    }
+    return SDL_PIXELFORMAT_ARGB8888;
+}
+
+} // namespace
+
+void KeepImageMemory() {
+    // A slide show allocates the same large buffers at every advance: the
+    // file's bytes, the decoded pixels, the renderer's texture. glibc gives
+    // such blocks back to the system when they are freed and takes fresh
+    // pages for the next image, and every page of fresh memory costs a page
+    // fault, which on a virtual machine can cost more than decoding into it.
+    // Blocks of up to 32 MiB (a 2250 × 1500 texture is 13.5 MB) therefore
+    // come from the heap, and freed memory stays with the process for the
+    // next image: its size stays near its peak, which every advance reaches
+    // anyway.
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
+}
 
 HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
                               D3DPOOL pool, IDirect3DTexture9** out, HANDLE* sharedHandle) {
@@ -43,7 +85,7 @@ HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
         return D3DERR_NOTAVAILABLE;
     }
     SDL_Texture* sdlTexture =
-        SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC,
+        SDL_CreateTexture(renderer, SdlFormat(renderer, format), SDL_TEXTUREACCESS_STATIC,
                           static_cast<int>(width), static_cast<int>(height));
     if (sdlTexture == nullptr) {
         return D3DERR_OUTOFVIDEOMEMORY;
@@ -63,6 +105,7 @@ HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
     texture->level0.device = this;
     texture->level0.texture = texture;
     texture->level0.desc = texture->desc;
+    texture->content = ++contentIds;
     *out = texture;
     return D3D_OK;
 }
@@ -154,16 +197,19 @@ HRESULT Texture::LockRect(UINT level, D3DLOCKED_RECT* out, const RECT* rect, DWO
         return D3DERR_INVALIDCALL;
     }
     const size_t pitch = static_cast<size_t>(area.right - area.left) * 4;
-    try {
-        staging.assign(pitch * static_cast<size_t>(area.bottom - area.top), 0);
-    } catch (const std::bad_alloc&) {
+    // calloc: memory fresh from the system is zero already and is not
+    // written twice.
+    stagingBytes = pitch * static_cast<size_t>(area.bottom - area.top);
+    staging.reset(static_cast<uint8_t*>(std::calloc(stagingBytes, 1)));
+    if (staging == nullptr) {
+        stagingBytes = 0;
         return E_OUTOFMEMORY;
     }
     locked = true;
     lockedRect = area;
     lockFlags = flags;
     out->Pitch = static_cast<int>(pitch);
-    out->pBits = staging.data();
+    out->pBits = staging.get();
     return D3D_OK;
 }
 
@@ -173,21 +219,29 @@ HRESULT Texture::UnlockRect(UINT level) {
     }
     HRESULT result = D3D_OK;
     if (!(lockFlags & D3DLOCK_READONLY)) {
-        if (desc.Format == D3DFMT_X8R8G8B8) {
-            for (size_t at = 0; at + 4 <= staging.size(); at += 4) {
+        Uint32 format = SDL_PIXELFORMAT_ARGB8888;
+        SDL_QueryTexture(sdlTexture, &format, nullptr, nullptr, nullptr);
+        if (desc.Format == D3DFMT_X8R8G8B8 && format == SDL_PIXELFORMAT_ARGB8888) {
+            for (size_t at = 0; at + 4 <= stagingBytes; at += 4) {
                 uint32_t pixel;
                 std::memcpy(&pixel, &staging[at], 4);
                 pixel |= 0xFF000000u;
                 std::memcpy(&staging[at], &pixel, 4);
             }
         }
+        // Draws recorded before this change must still see the old pixels.
+        if (FrameWaitsOn(*device, this)) {
+            RunFrameCommands(*device);
+        }
         const SDL_Rect area{lockedRect.left, lockedRect.top, lockedRect.right - lockedRect.left,
                             lockedRect.bottom - lockedRect.top};
-        if (SDL_UpdateTexture(sdlTexture, &area, staging.data(), area.w * 4) != 0) {
+        if (SDL_UpdateTexture(sdlTexture, &area, staging.get(), area.w * 4) != 0) {
             result = D3DERR_INVALIDCALL;
         }
+        content = ++device->contentIds;
     }
-    std::vector<uint8_t>().swap(staging);
+    staging.reset();
+    stagingBytes = 0;
     locked = false;
     return result;
 }

@@ -57,7 +57,9 @@ bool WithinDecodeBound(uint64_t width, uint64_t height, uint64_t depth = 1);
 bool ReadImageHeader(const ImageBytes& bytes, ImageHeader& header);
 
 // Decodes the whole image read by ReadImageHeader into `rows`, which has the
-// header's width and height. False for any file problem, truncation included.
+// header's width and height, or for a JPEG a size of ChooseJpegScale: the
+// decode itself then makes the smaller image. False for any file problem,
+// truncation included.
 bool DecodeImage(const ImageBytes& bytes, const ImageHeader& header, const PixelRows& rows);
 
 // One header read and one decode per reader. The header reads fill
@@ -77,6 +79,27 @@ bool DecodePnm(const ImageBytes& bytes, const ImageHeader& header, const PixelRo
 bool ReadHdrHeader(const ImageBytes& bytes, ImageHeader& header);
 // BMP, TGA and HDR through stb_image, after their header reads.
 bool DecodeStb(const ImageBytes& bytes, const ImageHeader& header, const PixelRows& rows);
+
+// A TurboJPEG scaling factor and the size a decode with it gives: each side
+// num/denom of the stored one, rounded up.
+struct JpegScale {
+    int num;
+    int denom;
+    UINT width;
+    UINT height;
+};
+
+// The smallest of TurboJPEG's reducing factors whose decode of a width ×
+// height JPEG still covers coverWidth × coverHeight on both sides; 1/1 for an
+// image that does not exceed the cover on both sides.
+JpegScale ChooseJpegScale(UINT width, UINT height, UINT coverWidth, UINT coverHeight);
+
+// The size of a width × height image reduced at its own proportions until it
+// just covers coverWidth × coverHeight: one side meets its cover, the other
+// is at least its own (rounded up). The image's own size when it does not
+// exceed the cover on both sides.
+void CoveringSize(UINT width, UINT height, UINT coverWidth, UINT coverHeight, UINT& outWidth,
+                  UINT& outHeight);
 
 // Scales the image in `src` over the whole of `dst` with a triangle filter
 // whose support widens with the reduction, so that a reduction averages every

@@ -3,6 +3,7 @@
 // stored.
 #include "platform/d3dx9/decoders.h"
 
+#include <algorithm>
 #include <cstring>
 #include <turbojpeg.h>
 
@@ -98,7 +99,34 @@ bool DecodeCmyk(tjhandle handle, const std::vector<uint8_t>& data, const PixelRo
     return true;
 }
 
+// TurboJPEG's factors that reduce (at most 1), largest first.
+std::vector<tjscalingfactor> ReducingFactors() {
+    int count = 0;
+    const tjscalingfactor* factors = tjGetScalingFactors(&count);
+    std::vector<tjscalingfactor> reducing;
+    for (int i = 0; factors != nullptr && i < count; ++i) {
+        if (factors[i].num <= factors[i].denom)
+            reducing.push_back(factors[i]);
+    }
+    std::sort(reducing.begin(), reducing.end(), [](tjscalingfactor a, tjscalingfactor b) {
+        return a.num * b.denom > b.num * a.denom;
+    });
+    return reducing;
+}
+
 } // namespace
+
+JpegScale ChooseJpegScale(UINT width, UINT height, UINT coverWidth, UINT coverHeight) {
+    JpegScale chosen{1, 1, width, height};
+    for (const tjscalingfactor& factor : ReducingFactors()) {
+        const UINT scaledWidth = static_cast<UINT>(TJSCALED(static_cast<int>(width), factor));
+        const UINT scaledHeight = static_cast<UINT>(TJSCALED(static_cast<int>(height), factor));
+        if (scaledWidth < coverWidth || scaledHeight < coverHeight)
+            break;
+        chosen = JpegScale{factor.num, factor.denom, scaledWidth, scaledHeight};
+    }
+    return chosen;
+}
 
 bool ReadJpegHeader(const ImageBytes& bytes, ImageHeader& header) {
     tjhandle handle = tjInitDecompress();
@@ -121,16 +149,25 @@ bool DecodeJpeg(const ImageBytes& bytes, const ImageHeader&, const PixelRows& ro
     if (handle == nullptr)
         return false;
     JpegHeader jpeg;
-    bool ok = ReadHeader(handle, bytes.data, jpeg) && static_cast<UINT>(jpeg.width) == rows.width &&
-              static_cast<UINT>(jpeg.height) == rows.height;
+    bool ok = ReadHeader(handle, bytes.data, jpeg);
+    if (ok) {
+        // The rows' size must be one the DCT scaling gives exactly; asked
+        // for it, TurboJPEG picks that factor and the inverse DCT itself
+        // makes the smaller image.
+        ok = false;
+        for (const tjscalingfactor& factor : ReducingFactors()) {
+            ok = ok || (static_cast<UINT>(TJSCALED(jpeg.width, factor)) == rows.width &&
+                        static_cast<UINT>(TJSCALED(jpeg.height, factor)) == rows.height);
+        }
+    }
     if (ok && IsCmyk(jpeg.colorspace)) {
         ok = DecodeCmyk(handle, bytes.data, rows);
     } else if (ok) {
         // BGRA is A8R8G8B8's byte order, with alpha written as 0xFF:
         // straight into the caller's rows, whatever their pitch.
-        const int result =
-            tjDecompress2(handle, bytes.data.data(), bytes.data.size(), rows.bits, jpeg.width,
-                          rows.pitch, jpeg.height, TJPF_BGRA, TJFLAG_LIMITSCANS);
+        const int result = tjDecompress2(
+            handle, bytes.data.data(), bytes.data.size(), rows.bits, static_cast<int>(rows.width),
+            rows.pitch, static_cast<int>(rows.height), TJPF_BGRA, TJFLAG_LIMITSCANS);
         ok = Succeeded(handle, result, bytes.data);
     }
     tjDestroy(handle);

@@ -3,9 +3,20 @@
 //
 // What is honoured, and what is not:
 // - Width and Height: 0, D3DX_DEFAULT, D3DX_DEFAULT_NONPOW2 and D3DX_FROM_FILE
-//   take the image's own size (no rounding to powers of two); other values
-//   are the size asked for. A size beyond the device's MaxTextureWidth or
-//   MaxTextureHeight is reduced, keeping its proportions.
+//   take the image's own size (no rounding to powers of two), reduced to what
+//   covers the device's back buffer (below); other values are the size asked
+//   for. A size beyond the device's MaxTextureWidth or MaxTextureHeight is
+//   reduced, keeping its proportions.
+// - A texture sized from the file need never be larger than what covers the
+//   back buffer at the image's proportions: a pre-transformed quad is drawn
+//   within the back buffer, so more texels than that are never sampled one
+//   to one. A JPEG is decoded at the smallest of TurboJPEG's DCT scales
+//   whose result still covers it (a 24-megapixel photo for a 1920 × 1200
+//   back buffer is decoded at 3/8, 2250 × 1500), which costs a fraction of a
+//   full decode; another image at least twice the pixels of its covering
+//   size is reduced to that size once, with the triangle filter. The header
+//   read and srcInfo still report the stored size, from which the program
+//   takes the image's proportions.
 // - MipLevels must be 1; Format D3DFMT_UNKNOWN (A8R8G8B8 for an image with
 //   alpha, else X8R8G8B8), D3DFMT_A8R8G8B8 or D3DFMT_X8R8G8B8. Other values
 //   give D3DERR_INVALIDCALL.
@@ -19,6 +30,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
 
 namespace {
@@ -40,6 +52,43 @@ void FitTextureSize(UINT& width, UINT& height, UINT maxWidth, UINT maxHeight) {
     } else {
         width = static_cast<UINT>(std::max<uint64_t>(1, (w * maxHeight + h / 2) / h));
         height = maxHeight;
+    }
+}
+
+// The size of the device's back buffer; false when the device has none to
+// tell.
+bool BackBufferSize(IDirect3DDevice9* device, UINT& width, UINT& height) {
+    IDirect3DSurface9* surface = nullptr;
+    if (device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &surface) != D3D_OK ||
+        surface == nullptr)
+        return false;
+    D3DSURFACE_DESC desc{};
+    const bool known = surface->GetDesc(&desc) == D3D_OK && desc.Width > 0 && desc.Height > 0;
+    surface->Release();
+    width = desc.Width;
+    height = desc.Height;
+    return known;
+}
+
+// Reduces a texture sized from the file to what covers the back buffer: a
+// JPEG to its DCT scale, another image when its covering size has at most
+// half its pixels (a smaller saving is not worth a second pass).
+void CoverBackBuffer(IDirect3DDevice9* device, const ImageHeader& header, UINT& width,
+                     UINT& height) {
+    UINT coverWidth = 0, coverHeight = 0;
+    if (!BackBufferSize(device, coverWidth, coverHeight))
+        return;
+    if (header.info.ImageFileFormat == D3DXIFF_JPG) {
+        const JpegScale scale = ChooseJpegScale(width, height, coverWidth, coverHeight);
+        width = scale.width;
+        height = scale.height;
+        return;
+    }
+    UINT coveringWidth = width, coveringHeight = height;
+    CoveringSize(width, height, coverWidth, coverHeight, coveringWidth, coveringHeight);
+    if (uint64_t{coveringWidth} * coveringHeight * 2 <= uint64_t{width} * height) {
+        width = coveringWidth;
+        height = coveringHeight;
     }
 }
 
@@ -88,10 +137,24 @@ HRESULT CreateTexture(IDirect3DDevice9* device, LPCSTR srcFile, UINT width, UINT
         return D3DERR_INVALIDCALL;
     UINT textureWidth = SizeFromFile(width) ? header.info.Width : width;
     UINT textureHeight = SizeFromFile(height) ? header.info.Height : height;
+    if (SizeFromFile(width) && SizeFromFile(height))
+        CoverBackBuffer(device, header, textureWidth, textureHeight);
     FitTextureSize(textureWidth, textureHeight, caps.MaxTextureWidth, caps.MaxTextureHeight);
-    const bool direct = textureWidth == header.info.Width && textureHeight == header.info.Height;
-    // An image of another size is decoded whole first, then resampled.
-    std::vector<uint32_t> image(direct ? 0 : size_t{header.info.Width} * header.info.Height);
+    // A JPEG is decoded at the smallest DCT scale that still covers the
+    // texture; any other image at its stored size.
+    UINT decodeWidth = header.info.Width, decodeHeight = header.info.Height;
+    if (header.info.ImageFileFormat == D3DXIFF_JPG) {
+        const JpegScale scale =
+            ChooseJpegScale(decodeWidth, decodeHeight, textureWidth, textureHeight);
+        decodeWidth = scale.width;
+        decodeHeight = scale.height;
+    }
+    // The decode goes straight into the texture's pixels when it has their
+    // size; otherwise it is made whole first (in memory the decode fills,
+    // not cleared beforehand), then resampled.
+    const bool direct = textureWidth == decodeWidth && textureHeight == decodeHeight;
+    const std::unique_ptr<uint8_t[]> image(
+        direct ? nullptr : new uint8_t[size_t{decodeWidth} * decodeHeight * 4]);
 
     if (format == D3DFMT_UNKNOWN)
         format = header.alpha ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8;
@@ -111,12 +174,12 @@ HRESULT CreateTexture(IDirect3DDevice9* device, LPCSTR srcFile, UINT width, UINT
     bool decoded = false;
     if (writable) {
         const PixelRows source = direct ? target
-                                        : PixelRows{reinterpret_cast<uint8_t*>(image.data()),
-                                                    static_cast<int>(header.info.Width * 4),
-                                                    header.info.Width, header.info.Height};
+                                        : PixelRows{image.get(), static_cast<int>(decodeWidth * 4),
+                                                    decodeWidth, decodeHeight};
         decoded = DecodeImage(bytes, header, source);
         if (decoded) {
-            FinishPixels(source, colorKey, format == D3DFMT_X8R8G8B8);
+            // The decoders write opaque pixels for images without alpha.
+            FinishPixels(source, colorKey, format == D3DFMT_X8R8G8B8 && header.alpha);
             if (!direct)
                 ResampleImage(source, target);
         }

@@ -1,14 +1,19 @@
 // FindFirstFileA / FindNextFileA / FindClose over opendir and readdir. A search
 // reads and sorts the whole folder when it starts, as NTFS hands entries out in
-// name order, so later changes to the folder do not disturb it.
+// name order, so later changes to the folder do not disturb it. Searches of
+// one folder that follow each other closely share one read of its names (see
+// FolderNames).
 #include "platform/kernel32/kernel32.h"
 #include "platform/kernel32/paths.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <sys/stat.h>
@@ -79,21 +84,29 @@ bool ComesBefore(const std::string& a, const std::string& b) {
     return a < b;
 }
 
+// Who we are, learnt once per search rather than once per entry: a folder of
+// a hundred thousand images would otherwise cost as many system calls more.
+struct Identity {
+    uid_t user = geteuid();
+    gid_t group = getegid();
+    std::vector<gid_t> groups;
+    Identity() {
+        const int count = getgroups(0, nullptr);
+        groups.resize(count > 0 ? static_cast<size_t>(count) : 0);
+        const int got = groups.empty() ? 0 : getgroups(count, groups.data());
+        groups.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    }
+};
+
 // Whether the write bit of the class we fall in (owner, group, others) is set,
 // as `ls -l` shows it. The superuser's override is not counted: a file made
 // read-only stays read-only for everyone, like the Windows attribute.
-bool WritableForUs(const struct stat& status) {
-    if (status.st_uid == geteuid()) {
+bool WritableForUs(const struct stat& status, const Identity& us) {
+    if (status.st_uid == us.user) {
         return (status.st_mode & S_IWUSR) != 0;
     }
-    bool inGroup = status.st_gid == getegid();
-    if (!inGroup) {
-        const int count = getgroups(0, nullptr);
-        std::vector<gid_t> groups(count > 0 ? static_cast<size_t>(count) : 0);
-        const int got = groups.empty() ? 0 : getgroups(count, groups.data());
-        inGroup = got > 0 && std::find(groups.begin(), groups.begin() + got, status.st_gid) !=
-                                 groups.begin() + got;
-    }
+    const bool inGroup = status.st_gid == us.group || std::find(us.groups.begin(), us.groups.end(),
+                                                                status.st_gid) != us.groups.end();
     return (status.st_mode & (inGroup ? S_IWGRP : S_IWOTH)) != 0;
 }
 
@@ -109,10 +122,10 @@ FILETIME ToFileTime(const timespec& time) {
 // Fills `data` for entry `name` of the open folder `dir`. Links are followed;
 // a broken one is described by the link itself, a plain file. False when the
 // entry vanished before it could be examined.
-bool DescribeEntry(DIR* dir, const std::string& name, WIN32_FIND_DATAA& data) {
+bool DescribeEntry(int dir, const std::string& name, const Identity& us, WIN32_FIND_DATAA& data) {
     struct stat status {};
-    if (fstatat(dirfd(dir), name.c_str(), &status, 0) != 0 &&
-        fstatat(dirfd(dir), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (fstatat(dir, name.c_str(), &status, 0) != 0 &&
+        fstatat(dir, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
         return false;
     }
     data = WIN32_FIND_DATAA{};
@@ -124,7 +137,7 @@ bool DescribeEntry(DIR* dir, const std::string& name, WIN32_FIND_DATAA& data) {
     if (name[0] == '.' && name != "." && name != "..") {
         data.dwFileAttributes |= FILE_ATTRIBUTE_HIDDEN;
     }
-    if (!directory && !WritableForUs(status)) {
+    if (!directory && !WritableForUs(status, us)) {
         data.dwFileAttributes |= FILE_ATTRIBUTE_READONLY;
     }
     if (data.dwFileAttributes == 0) {
@@ -143,6 +156,67 @@ bool DescribeEntry(DIR* dir, const std::string& name, WIN32_FIND_DATAA& data) {
     return true;
 }
 
+// The names in a folder, as one read of it found them. The slide show
+// searches its folder for nine patterns in a row: the searches that follow
+// within a second of a read, while the folder's modification and change
+// times are still those seen at the read, take its names instead of reading
+// the whole folder again. File systems keep those times in clock ticks of a
+// few milliseconds, so a change in the same tick as the one before it would
+// not show: a read is kept only when the folder had not changed for a tenth
+// of a second, which puts any later change in a later tick.
+struct Listing {
+    std::string folder;
+    dev_t device = 0;
+    ino_t inode = 0;
+    timespec modified{};
+    timespec changed{};
+    std::chrono::steady_clock::time_point readAt;
+    std::shared_ptr<const std::vector<std::string>> names;
+};
+std::mutex listingLock;
+Listing listing;
+
+bool SameTime(const timespec& a, const timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// Whether `time` lies a tenth of a second or more before `now`.
+bool Settled(const timespec& time, const timespec& now) {
+    const int64_t ns =
+        (int64_t{now.tv_sec} - time.tv_sec) * 1'000'000'000 + now.tv_nsec - time.tv_nsec;
+    return ns >= 100'000'000;
+}
+
+// The names of the open folder `dir` at `folder`, read now or a moment ago.
+std::shared_ptr<const std::vector<std::string>> FolderNames(DIR* dir, const std::string& folder) {
+    struct stat status {};
+    const bool known = fstat(dirfd(dir), &status) == 0;
+    const auto now = std::chrono::steady_clock::now();
+    const std::lock_guard<std::mutex> guard(listingLock);
+    if (known && listing.folder == folder && listing.device == status.st_dev &&
+        listing.inode == status.st_ino && SameTime(listing.modified, status.st_mtim) &&
+        SameTime(listing.changed, status.st_ctim) &&
+        now - listing.readAt < std::chrono::seconds(1)) {
+        return listing.names;
+    }
+    auto names = std::make_shared<std::vector<std::string>>();
+    while (const dirent* entry = readdir(dir)) {
+        // Names that do not fit cFileName with its NUL cannot be delivered.
+        if (std::strlen(entry->d_name) < MAX_PATH) {
+            names->emplace_back(entry->d_name);
+        }
+    }
+    timespec realNow{};
+    clock_gettime(CLOCK_REALTIME, &realNow);
+    if (known && Settled(status.st_mtim, realNow) && Settled(status.st_ctim, realNow)) {
+        listing = Listing{folder,         status.st_dev, status.st_ino, status.st_mtim,
+                          status.st_ctim, now,           names};
+    } else {
+        listing = Listing{};
+    }
+    return names;
+}
+
 // Reads the entries of `folder` matching `pattern` into `entries`, sorted.
 // False when the folder cannot be opened.
 bool ReadMatches(const std::string& folder, const std::string& pattern,
@@ -151,17 +225,19 @@ bool ReadMatches(const std::string& folder, const std::string& pattern,
     if (dir == nullptr) {
         return false;
     }
+    const std::shared_ptr<const std::vector<std::string>> all = FolderNames(dir, folder);
     std::vector<std::string> names;
-    while (const dirent* entry = readdir(dir)) {
-        // Names that do not fit cFileName with its NUL cannot be delivered.
-        if (std::strlen(entry->d_name) < MAX_PATH && MatchesPattern(entry->d_name, pattern)) {
-            names.emplace_back(entry->d_name);
+    for (const std::string& name : *all) {
+        if (MatchesPattern(name.c_str(), pattern)) {
+            names.push_back(name);
         }
     }
     std::sort(names.begin(), names.end(), ComesBefore);
+    const Identity us;
+    entries.reserve(names.size());
     for (const std::string& name : names) {
         WIN32_FIND_DATAA data;
-        if (DescribeEntry(dir, name, data)) {
+        if (DescribeEntry(dirfd(dir), name, us, data)) {
             entries.push_back(data);
         }
     }

@@ -20,23 +20,17 @@ Frame CaptionedFrame() {
     return learntFrame;
 }
 
-bool LearnFrame(SDL_Window* window) {
+void LearnFrame(SDL_Window* window) {
     int top = 0;
     int left = 0;
     int bottom = 0;
     int right = 0;
     // SDL knows the extents only where the window manager publishes them,
     // and only after it has framed the window.
-    if (SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) != 0 ||
-        (top | left | bottom | right) == 0) {
-        return false;
+    if (SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) == 0 &&
+        (top | left | bottom | right) != 0) {
+        learntFrame = {left, top, right, bottom};
     }
-    const Frame reported = {left, top, right, bottom};
-    if (reported == learntFrame) {
-        return false;
-    }
-    learntFrame = reported;
-    return true;
 }
 
 NonClient NonClientFor(DWORD style) {

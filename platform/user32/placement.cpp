@@ -119,7 +119,7 @@ PlacementScope::~PlacementScope() {
 }
 
 void SendSizeIfChanged(Window& window, bool first) {
-    const bool firstReport = first && false;
+    const bool firstReport = first && !window.sizeReported;
     const SizeReport report = CurrentSize(window);
     if (Report(window, report) || firstReport) {
         SendMessageA(window.handle, WM_SIZE, report.kind, MAKELPARAM(report.width, report.height));

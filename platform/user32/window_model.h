@@ -7,8 +7,6 @@
 
 #include <SDL.h>
 
-#include <string>
-
 #include "platform/user32/user32.h"
 
 // How an SDL window is shown. `fullscreen` is SDL's desktop full-screen mode,
@@ -70,6 +68,9 @@ struct Window {
 
 // Starts SDL's video on first use; false when it cannot start.
 bool StartVideo();
+// Whether windows may open on the video driver SDL chose, given the drivers
+// asked for by name (SDL_VIDEODRIVER, may be null).
+bool VideoDriverAccepted(const char* driver, const char* requested);
 // Whether a window manager changes windows on its own: false for SDL's
 // dummy and offscreen drivers.
 bool WindowManaged();
@@ -90,8 +91,8 @@ NonClient NonClientFor(DWORD style);
 // The frame of a captioned window: as learnt, or a stand-in until then.
 Frame CaptionedFrame();
 // Records the frame extents that SDL reports for a framed window in the
-// normal state; true when they differ from what was known.
-bool LearnFrame(SDL_Window* window);
+// normal state, when it knows them.
+void LearnFrame(SDL_Window* window);
 // Client rectangle (screen pixels) of an outer rectangle with a frame, and
 // back; never narrower than zero.
 RECT ClientOf(const RECT& outer, const Frame& frame);

@@ -52,11 +52,27 @@ bool StartVideo() {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         return false;
     }
-    videoStarted = true;
     const char* driver = SDL_GetCurrentVideoDriver();
-    windowManaged = driver == nullptr ||
-                    (std::strcmp(driver, "dummy") != 0 && std::strcmp(driver, "offscreen") != 0);
+    if (!VideoDriverAccepted(driver, SDL_GetHint(SDL_HINT_VIDEODRIVER))) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return false;
+    }
+    videoStarted = true;
+    windowManaged = std::strcmp(driver, "dummy") != 0 && std::strcmp(driver, "offscreen") != 0;
     return true;
+}
+
+bool VideoDriverAccepted(const char* driver, const char* requested) {
+    if (driver == nullptr) {
+        return false;
+    }
+    // Without a display SDL falls back to its offscreen driver, where nobody
+    // would ever see the window; windows then fail to open as they do when
+    // there is no video at all. Asked for by name (tests), it is taken.
+    if (std::strcmp(driver, "offscreen") != 0) {
+        return true;
+    }
+    return requested != nullptr && std::strstr(requested, driver) != nullptr;
 }
 
 bool WindowManaged() {
@@ -102,7 +118,7 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
 
     Window window{};
     window.procedure = procedure;
-    window.style = style & ~WS_VISIBLE;
+    window.style = style & ~(WS_VISIBLE | WS_MAXIMIZE | WS_MINIMIZE);
     window.exStyle = exStyle;
     window.rect = {x, y, x + std::max(width, 0), y + std::max(height, 0)};
     window.normalRect = window.rect;
@@ -117,9 +133,18 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
     Uint32 flags = SDL_WINDOW_HIDDEN;
     flags |= window.nonClient.sizable ? SDL_WINDOW_RESIZABLE : 0;
     flags |= window.nonClient.captioned ? 0 : SDL_WINDOW_BORDERLESS;
-    window.sdl = SDL_CreateWindow(windowName != nullptr ? windowName : "", client.left, client.top,
-                                  std::max(window.reportedWidth, LONG{1}),
-                                  std::max(window.reportedHeight, LONG{1}), flags);
+    // Made ready for OpenGL at once where the driver has it: the renderer
+    // the graphics device puts on the window would otherwise replace the
+    // window by a new one, which the desktop sees as the window vanishing
+    // and coming back.
+    const char* title = windowName != nullptr ? windowName : "";
+    const int sdlWidth = std::max(window.reportedWidth, LONG{1});
+    const int sdlHeight = std::max(window.reportedHeight, LONG{1});
+    window.sdl = SDL_CreateWindow(title, client.left, client.top, sdlWidth, sdlHeight,
+                                  flags | SDL_WINDOW_OPENGL);
+    if (window.sdl == nullptr) {
+        window.sdl = SDL_CreateWindow(title, client.left, client.top, sdlWidth, sdlHeight, flags);
+    }
     if (window.sdl == nullptr) {
         return nullptr;
     }
@@ -128,6 +153,12 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
     nextHandle += 4;
     Window& added = windows.emplace(Key(window.handle), window).first->second;
     added.observed = ReadSdlState(added);
+    // WS_MAXIMIZE and WS_MINIMIZE ask for a window that starts in that state.
+    if (style & WS_MAXIMIZE) {
+        RecordMaximised(added);
+    } else if (style & WS_MINIMIZE) {
+        RecordMinimised(added);
+    }
 
     const HWND handle = added.handle;
     if (style & WS_VISIBLE) {

@@ -56,8 +56,35 @@ struct FakeTexture final : IDirect3DTexture9 {
     }
 };
 
+// The back buffer of a FakeDevice: only its description is read.
+struct FakeBackBuffer final : IDirect3DSurface9 {
+    UINT width = 0, height = 0;
+    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE GetDevice(IDirect3DDevice9**) override { return E_NOTIMPL; }
+    D3DRESOURCETYPE STDMETHODCALLTYPE GetType() override { return D3DRTYPE_SURFACE; }
+    HRESULT STDMETHODCALLTYPE GetDesc(D3DSURFACE_DESC* desc) override {
+        *desc = D3DSURFACE_DESC{D3DFMT_X8R8G8B8,
+                                D3DRTYPE_SURFACE,
+                                D3DUSAGE_RENDERTARGET,
+                                D3DPOOL_DEFAULT,
+                                D3DMULTISAMPLE_NONE,
+                                0,
+                                width,
+                                height};
+        return D3D_OK;
+    }
+    HRESULT STDMETHODCALLTYPE LockRect(D3DLOCKED_RECT*, const RECT*, DWORD) override {
+        return D3DERR_INVALIDCALL;
+    }
+    HRESULT STDMETHODCALLTYPE UnlockRect() override { return D3DERR_INVALIDCALL; }
+};
+
 struct FakeDevice final : IDirect3DDevice9 {
     UINT maxTextureWidth = 4096, maxTextureHeight = 4096;
+    // A back buffer of this size when set (GetBackBuffer fails without one,
+    // and the decoder then keeps every image at its own size).
+    FakeBackBuffer backBuffer;
     int texturesCreated = 0;
     int texturesAlive = 0;
 
@@ -71,8 +98,11 @@ struct FakeDevice final : IDirect3DDevice9 {
         return D3D_OK;
     }
     HRESULT STDMETHODCALLTYPE GetBackBuffer(UINT, UINT, D3DBACKBUFFER_TYPE,
-                                            IDirect3DSurface9**) override {
-        return E_NOTIMPL;
+                                            IDirect3DSurface9** surface) override {
+        if (backBuffer.width == 0)
+            return E_NOTIMPL;
+        *surface = &backBuffer;
+        return D3D_OK;
     }
     HRESULT STDMETHODCALLTYPE CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
                                             D3DFORMAT format, D3DPOOL pool,

@@ -50,7 +50,7 @@ folder="$work/all"
 e2e_start_display
 "$@" "path=$folder" time=1.2 fade=0 &
 E2E_PROGRAM=$!
-id=$(e2e_wait_window Vimbora 60) || e2e_fail "no window titled Vimbora"
+id=$(e2e_settled_window Vimbora 60) || e2e_fail "no window titled Vimbora"
 read -r cx cy cw ch <<<"$(e2e_geometry "$id")"
 mx=$((cx + cw / 2))
 my=$((cy + ch / 2))

@@ -52,6 +52,23 @@ e2e_wait_window() {
   return 1
 }
 
+# Waits until the window titled $1 has kept the same id and geometry for half
+# a second (the window manager has framed and placed it); prints its id.
+e2e_settled_window() {
+  local title=$1 limit=${2:-60} id last="" now
+  for _ in $(seq $((limit * 2))); do
+    id=$(e2e_wait_window "$title" "$limit") || return 1
+    now="$id $(e2e_geometry "$id" 2>/dev/null)"
+    if [ "$now" = "$last" ] && [ "$(echo "$now" | wc -w)" -eq 5 ]; then
+      echo "$id"
+      return 0
+    fi
+    last=$now
+    sleep 0.5
+  done
+  return 1
+}
+
 # Prints "x y width height" of the window's own area (the client area) on the
 # screen.
 e2e_geometry() {

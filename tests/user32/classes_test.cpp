@@ -67,14 +67,6 @@ TEST(ClassTest, ClassesAreFoundPerInstance) {
                                        nullptr, nullptr, Instance(0x2000), nullptr));
 }
 
-TEST(ClassTest, StockHandlesExistOnlyForSystemValues) {
-    EXPECT_EQ(nullptr, LoadCursorA(nullptr, "ARROW"));
-    EXPECT_EQ(nullptr, LoadCursorA(Instance(0x2000), IDC_ARROW));
-    EXPECT_EQ(nullptr, GetSysColorBrush(-1));
-    EXPECT_EQ(nullptr, GetSysColorBrush(31));
-    EXPECT_NE(GetSysColorBrush(0), GetSysColorBrush(COLOR_WINDOW));
-}
-
 // Without a window manager's word on it, a captioned frame is that of
 // Windows 10 at 96 dpi; a pop-up window has none.
 TEST(FrameTest, AdjustWindowRectAddsTheFrameOfTheStyle) {

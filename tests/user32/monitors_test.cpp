@@ -1,6 +1,7 @@
 // Monitors from SDL's displays, and message boxes without a display.
 #include <cstdlib>
 
+#include "platform/user32/window_model.h"
 #include "user32_test.h"
 
 using MonitorTest = WindowTest;
@@ -32,6 +33,18 @@ TEST_F(MonitorTest, MonitorsAreSdlDisplays) {
     EXPECT_EQ(monitor, MonitorFromWindow(away, MONITOR_DEFAULTTONEAREST));
     EXPECT_EQ(monitor, MonitorFromWindow(away, MONITOR_DEFAULTTOPRIMARY));
     EXPECT_EQ(nullptr, MonitorFromWindow(nullptr, MONITOR_DEFAULTTONEAREST));
+}
+
+// SDL falls back to its offscreen driver when there is no display; a window
+// nobody can see is refused unless that driver was asked for by name.
+TEST(VideoTest, OffscreenDriverOnlyWhenAskedFor) {
+    EXPECT_TRUE(VideoDriverAccepted("x11", nullptr));
+    EXPECT_TRUE(VideoDriverAccepted("wayland", "wayland,x11"));
+    EXPECT_TRUE(VideoDriverAccepted("dummy", "dummy"));
+    EXPECT_FALSE(VideoDriverAccepted("offscreen", nullptr));
+    EXPECT_FALSE(VideoDriverAccepted("offscreen", "x11"));
+    EXPECT_TRUE(VideoDriverAccepted("offscreen", "offscreen"));
+    EXPECT_FALSE(VideoDriverAccepted(nullptr, "x11"));
 }
 
 // Without a display the box cannot be shown; the words still reach standard
