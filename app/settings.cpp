@@ -137,19 +137,30 @@ void ParseCommandLine(const char* commandLine) {
     settings.path = path != nullptr ? path->c_str() : "";
 }
 
-int32_t ParseInteger(const char* text) {
-    if (text == nullptr) {
-        return 0;
-    }
-    const char* p = text;
+namespace {
+
+// Skips the leading C-locale white space and an optional sign, as strtol and
+// atof do; returns the first character after them.
+const char* SkipSpaceAndSign(const char* p, bool& negative) {
     while (IsCSpace(*p)) {
         ++p;
     }
-    bool negative = false;
+    negative = false;
     if (*p == '+' || *p == '-') {
         negative = *p == '-';
         ++p;
     }
+    return p;
+}
+
+} // namespace
+
+int32_t ParseInteger(const char* text) {
+    if (text == nullptr) {
+        return 0;
+    }
+    bool negative = false;
+    const char* p = SkipSpaceAndSign(text, negative);
     // The magnitude stops growing one past INT32_MAX, which is enough to tell
     // both ends of the range; it never overflows however many digits follow.
     constexpr int64_t magnitudeLimit = int64_t{INT32_MAX} + 1;
@@ -167,15 +178,8 @@ float ParseSeconds(const char* text) {
     if (text == nullptr) {
         return 0.0f;
     }
-    const char* p = text;
-    while (IsCSpace(*p)) {
-        ++p;
-    }
     bool negative = false;
-    if (*p == '+' || *p == '-') {
-        negative = *p == '-';
-        ++p;
-    }
+    const char* p = SkipSpaceAndSign(text, negative);
 
     // Validate the number's extent by hand, keeping the decimal exponent of
     // its first nonzero digit: when the conversion reports the value out of

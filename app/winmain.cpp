@@ -37,8 +37,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCom
 
     CreateMainWindow(instance, showCommand);
     if (mainWindow == nullptr) {
-        MessageBoxA(nullptr, "Vimbora could not create its window.", "Error",
-                    MB_OK | MB_ICONERROR);
+        MessageBoxA(nullptr, "Vimbora could not create its window.", "Error", MB_OK | MB_ICONERROR);
         return AbandonStartUp();
     }
     if (!CreateGraphicsDevice()) {

@@ -82,7 +82,7 @@ struct FILETIME {
 #define LOWORD(l) (static_cast<WORD>(static_cast<uintptr_t>(l) & 0xffff))
 #define HIWORD(l) (static_cast<WORD>((static_cast<uintptr_t>(l) >> 16) & 0xffff))
 #define MAKELPARAM(lo, hi)                                                                         \
-    (static_cast<LPARAM>(static_cast<DWORD>((static_cast<DWORD>(lo) & 0xffff) |                     \
+    (static_cast<LPARAM>(static_cast<DWORD>((static_cast<DWORD>(lo) & 0xffff) |                    \
                                             ((static_cast<DWORD>(hi) & 0xffff) << 16))))
 #define MAKEINTRESOURCEA(i) (reinterpret_cast<LPCSTR>(static_cast<uintptr_t>(static_cast<WORD>(i))))
 
