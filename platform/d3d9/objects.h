@@ -145,6 +145,30 @@ struct VertexBuffer final : IDirect3DVertexBuffer9 {
     bool locked = false;
 };
 
+// Textures and vertex buffers: the program's last reference gives up the
+// reference the resource holds on its device, as in Direct3D; the object
+// itself stays while the device still binds it (holds), so that the program's
+// release order never leaves the device pointing at freed memory.
+template <class Resource> ULONG ReleaseResource(Resource* resource) {
+    ULONG left = --resource->refs;
+    if (left == 0) {
+        auto* owner = resource->device;
+        if (resource->holds == 0) {
+            delete resource;
+        }
+        owner->Release();
+    }
+    return left;
+}
+
+// Drops one binding of the device; the last one frees a resource the program
+// has already released.
+template <class Resource> void Unhold(Resource* resource) {
+    if (--resource->holds == 0 && resource->refs == 0) {
+        delete resource;
+    }
+}
+
 // What the device measures of its frames when VIMBORA_FRAME_STATS is set in
 // the environment, for the benchmarks: the process's CPU time and the wall
 // time of the frames of each kind, each frame counted from the end of the
@@ -241,11 +265,6 @@ struct Device final : IDirect3DDevice9 {
     uint64_t framesSkipped = 0;
     FrameStats stats;
 };
-
-// Drop one binding of the device; frees the object when neither the program
-// nor the device refers to it any more.
-void Unhold(Texture* texture);
-void Unhold(VertexBuffer* buffer);
 
 // The renderer a device gets for `window`: SDL's first driver that can draw
 // into textures, with vsync when asked.

@@ -114,24 +114,8 @@ ULONG Texture::AddRef() {
     return ++refs;
 }
 
-// The program's last reference gives up the device's reference; a texture the
-// device still binds stays until the binding goes.
 ULONG Texture::Release() {
-    ULONG left = --refs;
-    if (left == 0) {
-        Device* owner = device;
-        if (holds == 0) {
-            delete this;
-        }
-        owner->Release();
-    }
-    return left;
-}
-
-void Unhold(Texture* texture) {
-    if (--texture->holds == 0 && texture->refs == 0) {
-        delete texture;
-    }
+    return ReleaseResource(this);
 }
 
 Texture::~Texture() {

@@ -44,24 +44,8 @@ ULONG VertexBuffer::AddRef() {
     return ++refs;
 }
 
-// As for textures: the last reference of the program gives up the device's;
-// a buffer still bound as stream source stays until the binding goes.
 ULONG VertexBuffer::Release() {
-    ULONG left = --refs;
-    if (left == 0) {
-        Device* owner = device;
-        if (holds == 0) {
-            delete this;
-        }
-        owner->Release();
-    }
-    return left;
-}
-
-void Unhold(VertexBuffer* buffer) {
-    if (--buffer->holds == 0 && buffer->refs == 0) {
-        delete buffer;
-    }
+    return ReleaseResource(this);
 }
 
 HRESULT VertexBuffer::GetDevice(IDirect3DDevice9** out) {

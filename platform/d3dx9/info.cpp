@@ -1,5 +1,6 @@
 // D3DXGetImageInfoFromFileA: the header read, without decoding any pixel.
 #include "platform/d3dx9/decoders.h"
+#include "platform/d3dx9/load_report.h"
 
 #include <new>
 
@@ -30,8 +31,8 @@ HRESULT WINAPI D3DXGetImageInfoFromFileA(LPCSTR srcFile, D3DXIMAGE_INFO* info) {
         return D3DERR_INVALIDCALL;
     // The layer never lets an exception cross into the program.
     try {
-        return ReadInfo(srcFile, info);
+        return ReportLoad("info", srcFile, ReadInfo(srcFile, info));
     } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+        return ReportLoad("info", srcFile, E_OUTOFMEMORY);
     }
 }

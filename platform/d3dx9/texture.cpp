@@ -27,6 +27,7 @@
 // - ColorKey, when not 0, turns source pixels of exactly that ARGB value into
 //   transparent black before any resize.
 #include "platform/d3dx9/decoders.h"
+#include "platform/d3dx9/load_report.h"
 
 #include <algorithm>
 #include <cstring>
@@ -210,9 +211,10 @@ HRESULT WINAPI D3DXCreateTextureFromFileExA(IDirect3DDevice9* device, LPCSTR src
         return D3DERR_INVALIDCALL;
     // The layer never lets an exception cross into the program.
     try {
-        return CreateTexture(device, srcFile, width, height, usage, format, pool, colorKey, srcInfo,
-                             texture);
+        return ReportLoad("texture", srcFile,
+                          CreateTexture(device, srcFile, width, height, usage, format, pool,
+                                        colorKey, srcInfo, texture));
     } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+        return ReportLoad("texture", srcFile, E_OUTOFMEMORY);
     }
 }
