@@ -1,11 +1,13 @@
 // Replays saved fuzz inputs: every file in a folder through one target's
 // path, the same code the fuzzer ran when it found them, in whatever build
-// this is (normal or sanitizer). A broken invariant aborts, a memory fault
-// shows under the sanitizer build; otherwise the run prints how many files
-// it replayed and succeeds.
+// this is (normal or sanitizer). A broken invariant aborts and a memory fault
+// shows under the sanitizer build; an input that makes an allocation the
+// fuzzer would have called out of memory fails the run; otherwise the run
+// prints how many files it replayed and succeeds.
 //
 // Usage: fuzz_regressions <target> <folder>
 #include "tests/fuzz/fuzz_paths.h"
+#include "tests/fuzz/heap_watch.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -13,6 +15,16 @@
 #include <fstream>
 #include <iterator>
 #include <vector>
+
+namespace {
+
+// The limits scripts/fuzz gives libFuzzer (-malloc_limit_mb=257,
+// -rss_limit_mb=2048): one block of the decode bound's 256 MiB, and room for
+// a decode's pixels, texture and decoder buffers together.
+constexpr size_t kLargestBlock = size_t{257} << 20;
+constexpr size_t kLargestHeap = size_t{2048} << 20;
+
+} // namespace
 
 int main(int argc, char** argv) {
     if (argc != 3) {
@@ -42,7 +54,14 @@ int main(int argc, char** argv) {
         }
         std::printf("%s\n", file.filename().c_str());
         std::fflush(stdout);
+        StartHeapWatch();
         path(bytes.data(), bytes.size());
+        const HeapUse heap = StopHeapWatch();
+        if (heap.largestBlock > kLargestBlock || heap.peakGrowth > kLargestHeap) {
+            std::fprintf(stderr, "%s: allocated a block of %zu bytes, %zu bytes at the peak\n",
+                         file.c_str(), heap.largestBlock, heap.peakGrowth);
+            return 1;
+        }
     }
     std::printf("%s: %zu inputs replayed\n", argv[1], files.size());
     return 0;

@@ -4,9 +4,9 @@
 // Each file goes through the header read and the decode as the show calls
 // them. None may crash; each gives an error result or the right image; and
 // the heap, measured across both calls, stays within the decode bound.
-#include "heap_watch.h"
 #include "platform/d3dx9/decoders.h"
 #include "tests/d3dx9/image_files.h"
+#include "tests/fuzz/heap_watch.h"
 #include "tests/fuzz/memory_device.h"
 
 #include <algorithm>
@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 #include <random>
 #include <turbojpeg.h>
+#include <zlib.h>
 
 namespace {
 
@@ -394,6 +395,63 @@ TEST(HostileFiles, TheContentDecidesTheFormat) {
               {"signature of another format", formats[i].extension, mixed, Expect::RefusedOrImage},
               reference);
     }
+    ExpectResidentSetWithinBound(resident);
+}
+
+// ---- PNG chunks that claim or unpack to more than the file holds -------------------
+
+// The PNG with one more chunk after IHDR: `type`, `data`, and the length
+// field `claimed` (the data's own length when 0), checksum made good.
+Bytes PngWithChunk(const Bytes& png, const char* type, const Bytes& data, uint32_t claimed = 0) {
+    Bytes chunk(8);
+    SetBig(chunk, 0, claimed != 0 ? claimed : static_cast<uint32_t>(data.size()), 4);
+    std::copy(type, type + 4, chunk.begin() + 4);
+    chunk.insert(chunk.end(), data.begin(), data.end());
+    chunk.resize(chunk.size() + 4);
+    SetBig(chunk, chunk.size() - 4, Crc32(&chunk[4], chunk.size() - 8), 4);
+    Bytes out(png.begin(), png.begin() + 33); // signature and IHDR
+    out.insert(out.end(), chunk.begin(), chunk.end());
+    out.insert(out.end(), png.begin() + 33, png.end());
+    return out;
+}
+
+Bytes Deflated(const Bytes& data) {
+    uLongf size = compressBound(static_cast<uLong>(data.size()));
+    Bytes out(size);
+    compress2(out.data(), &size, data.data(), static_cast<uLong>(data.size()), 9);
+    out.resize(size);
+    return out;
+}
+
+TEST(HostileFiles, PngChunks) {
+    const size_t resident = PeakResidentBytes();
+    TempFolder folder;
+    const Format png = IntactFiles()[6];
+    ASSERT_EQ(png.extension, "png");
+    const Outcome reference = Reference(folder, png);
+    const Bytes few = Text("sixteen bytes...");
+    // 64 MiB of zeros in a few tens of KiB: as text, as a colour profile.
+    const Bytes zeros = Deflated(Bytes(size_t{64} << 20, 0));
+    Bytes text = Text("Comment");
+    text.insert(text.end(), {0, 0});
+    text.insert(text.end(), zeros.begin(), zeros.end());
+    Bytes profile = Text("icc");
+    profile.insert(profile.end(), {0, 0});
+    profile.insert(profile.end(), zeros.begin(), zeros.end());
+    std::vector<Case> cases;
+    for (const char* type : {"sPLT", "iCCP", "zTXt", "iTXt", "tEXt", "eXIf", "vpAg"}) {
+        cases.push_back({std::string(type) + " claiming 2 GiB", "png",
+                         PngWithChunk(png.file, type, few, 0x7A000000), Expect::Refused});
+    }
+    // libpng unpacks ancillary chunks up to its own limit of 8 MB, then
+    // passes over them.
+    const size_t unpackLimit = size_t{16} << 20;
+    cases.push_back({"zTXt unpacking to 64 MiB", "png", PngWithChunk(png.file, "zTXt", text),
+                     Expect::RefusedOrSame, unpackLimit});
+    cases.push_back({"iCCP unpacking to 64 MiB", "png", PngWithChunk(png.file, "iCCP", profile),
+                     Expect::RefusedOrSame, unpackLimit});
+    for (const Case& c : cases)
+        Check(folder, c, reference);
     ExpectResidentSetWithinBound(resident);
 }
 

@@ -1,9 +1,10 @@
-// Heap accounting for the hostile-file tests. Under AddressSanitizer its
+// Heap accounting for the hostile-file tests and the replay of fuzz inputs.
+// Under AddressSanitizer its
 // allocator reports every block through hooks; otherwise this program puts
 // its own malloc family in front of the C library's (the executable's
 // definitions win over those of libc for every shared library too) and
 // forwards each call.
-#include "heap_watch.h"
+#include "tests/fuzz/heap_watch.h"
 
 #include <algorithm>
 #include <atomic>
