@@ -74,6 +74,7 @@ close_during_decode() {
     sleep 0.05
   done
   [ -n "$last" ] || e2e_fail "$what: no decode of the huge image began"
+  CLOSE_LINE=$(wc -l <"$log")
   wmctrl -i -c "$id"
   start=$(date +%s%N)
   faults_wait_exit "$(faults_bound 30)"
@@ -87,7 +88,7 @@ faults_start "$log" "path=$FAULTS_WORK/big" time=0.5 fade=0
 id=$(e2e_wait_window Vimbora "$(faults_bound 60)") || e2e_fail "close at start: no window titled Vimbora"
 close_during_decode "$id" "$log" 0 "close at start"
 faults_no_sanitizer_report "$log"
-[ "$(faults_loads "$log" "texture ok")" -le 2 ] || e2e_fail "close at start: decodes went on after the close"
+[ "$(faults_loads "$log" "")" -le 4 ] || e2e_fail "close at start: decodes went on after the close"
 e2e_note "close at start: ended with 0 in $CLOSE_SECONDS s after the close"
 
 log="$FAULTS_LOGS/close-in-show.log"
@@ -100,10 +101,9 @@ for _ in $(seq $(($(faults_bound 60) * 5))); do
 done
 [ "$(faults_loads "$log" "texture ok")" -ge 2 ] || e2e_fail "close in show: the start-up decodes did not end"
 faults_await_colour "$id" "$(faults_bound 10)" "close in show: the huge image" "$red" >/dev/null || exit 1
-lines=$(wc -l <"$log")
-close_during_decode "$id" "$log" "$lines" "close in show"
+close_during_decode "$id" "$log" "$(wc -l <"$log")" "close in show"
 faults_no_sanitizer_report "$log"
-[ "$(tail -n +$((lines + 1)) "$log" | grep -c "^vimbora load: texture ok")" -le 1 ] ||
+[ "$(tail -n +$((CLOSE_LINE + 1)) "$log" | grep -c "^vimbora load: ")" -le 1 ] ||
   e2e_fail "close in show: decodes went on after the close"
 e2e_note "close in show: ended with 0 in $CLOSE_SECONDS s after the close"
 echo "faults window: passed"

@@ -10,7 +10,6 @@
 #include "tests/fuzz/memory_device.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -53,7 +52,6 @@ bool StrtodExtension(const char* text) {
 
 // The program's conversions against the C library's, in the C locale.
 void CheckNumbers(const char* text) {
-    errno = 0;
     const long wide = std::strtol(text, nullptr, 10);
     const long clamped = std::clamp<long>(wide, INT32_MIN, INT32_MAX);
     Check(ParseInteger(text) == clamped, "ParseInteger agrees with strtol");

@@ -20,11 +20,11 @@ namespace {
 
 // A device of the Direct3D 9 era: images larger than this are resampled.
 constexpr UINT kMaxTextureSide = 4096;
-// A file the header read refuses costs no more than a few copies of the file.
+// What a small file may cost: a few copies of it and the decoders' tables.
 constexpr size_t kSmallHeap = size_t{4} << 20;
 // What the largest image within the decode bound may take while it is
 // decoded and resampled: its 32-bit pixels, the texture, and the decoder's
-// own buffers (libjpeg's coefficients, a CMYK scan, stb_image's floats).
+// own buffers (libjpeg's coefficients of a progressive file, a CMYK scan).
 constexpr size_t kBoundPixelBytes = kMaxImagePixels * 4;
 constexpr size_t kBoundHeap = 4 * kBoundPixelBytes + (size_t{64} << 20);
 
@@ -96,6 +96,9 @@ void Check(const TempFolder& folder, const Case& c, const Outcome& reference) {
         << std::hex << out.decode;
     EXPECT_LE(out.heap.peakGrowth, c.heapLimit);
     EXPECT_LE(out.heap.largestBlock, kBoundPixelBytes + 4096);
+    if (out.info == D3D_OK) {
+        EXPECT_TRUE(WithinDecodeBound(out.header.Width, out.header.Height, out.header.Depth));
+    }
     if (out.decode == D3D_OK) {
         EXPECT_EQ(out.info, D3D_OK) << "decoded a file whose header read failed";
     }
@@ -245,8 +248,8 @@ TEST(HostileFiles, EmptyTruncatedAndNoise) {
 
 // ---- impossible and enormous sizes ---------------------------------------------
 
-// The intact file with its stored size replaced; `lie` when the size is
-// within the decode bound, so only the missing data can give it away.
+// The intact file with its stored size replaced; `withinBound` when the size
+// is within the decode bound, so that only the missing data can give it away.
 struct SizePatch {
     std::string name;
     Bytes file;
@@ -296,9 +299,8 @@ std::vector<SizePatch> SizePatches(const Format& format) {
                 {"progressive CMYK 8192 x 8192", JpegSized(progressiveCmyk, 8192, 8192), true}};
     }
     if (e == "bmp" || e == "dib") {
-        Bytes negative = Patched(f, 22, 0x80000000u); // height -2^31
         return {{"100000 x 100000", Patched(Patched(f, 18, 100000), 22, 100000)},
-                {"height -2^31", negative},
+                {"height -2^31", Patched(f, 22, 0x80000000u)},
                 {"width 0", Patched(f, 18, 0)},
                 {"header size 2^32 - 16", Patched(f, 14, 0xFFFFFFF0u)},
                 {"pixels at offset 2^32 - 1", Patched(f, 10, 0xFFFFFFFFu)},
