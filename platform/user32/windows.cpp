@@ -6,6 +6,7 @@
 
 #include "platform/user32/sdl_window.h"
 #include "platform/user32/window_model.h"
+#include "platform/user32/x11_errors.h"
 
 namespace {
 
@@ -59,6 +60,9 @@ bool StartVideo() {
     }
     videoStarted = true;
     windowManaged = std::strcmp(driver, "dummy") != 0 && std::strcmp(driver, "offscreen") != 0;
+    if (std::strcmp(driver, "x11") == 0) {
+        SurviveVanishedWindows();
+    }
     return true;
 }
 

@@ -39,7 +39,7 @@ await_load() {
 # expression: the folder as the setting delivers it (ASCII letters in lower
 # case), a backslash, the name as the search found it.
 program_path() {
-  printf '%s\\%s' "$(printf '%s' "$1" | tr A-Z a-z)" "$2" | sed 's/[][\\.^$*+?(){}|]/\\&/g'
+  printf '%s\\%s' "$(printf '%s' "$1" | tr '[:upper:]' '[:lower:]')" "$2" | sed 's/[][\\.^$*+?(){}|]/\\&/g'
 }
 
 e2e_start_display
@@ -94,9 +94,8 @@ folder="$FAULTS_WORK/growing"
 log="$FAULTS_LOGS/growing.log"
 mkdir -p "$folder" "$FAULTS_WORK/sources"
 faults_image "$folder/steady.png" 320x240 "$red"
-convert -size 900x700 xc:gray +noise Random -quality 92 "$FAULTS_WORK/sources/grow.jpg" &&
-  convert -size 500x400 xc:gray +noise Random "PNG24:$FAULTS_WORK/sources/grow.png" ||
-  e2e_fail "could not make the growing images"
+faults_image "$FAULTS_WORK/sources/grow.jpg" 900x700 "128 128 128" +noise Random -quality 92
+faults_image "PNG24:$FAULTS_WORK/sources/grow.png" 500x400 "128 128 128" +noise Random
 # Copies file $1 into $2 in chunks of 32 KiB, one every 40 ms, all but the
 # last chunk; finish_growing adds that one.
 grow() {
@@ -125,8 +124,9 @@ sleep 0.5
 lines=$(wc -l <"$log")
 finish_growing "$FAULTS_WORK/sources/grow.jpg" "$folder/grow.jpg"
 finish_growing "$FAULTS_WORK/sources/grow.png" "$folder/grow.png"
-cmp -s "$FAULTS_WORK/sources/grow.jpg" "$folder/grow.jpg" &&
-  cmp -s "$FAULTS_WORK/sources/grow.png" "$folder/grow.png" || e2e_fail "growing: copies differ"
+for f in grow.jpg grow.png; do
+  cmp -s "$FAULTS_WORK/sources/$f" "$folder/$f" || e2e_fail "growing: the copy of $f differs"
+done
 partial=$(head -n "$lines" "$log" | grep -cE "^vimbora load: (info|texture) (ok|failed) .*grow\.(jpg|png)\$")
 early=$(head -n "$lines" "$log" | grep -cE "^vimbora load: texture ok .*grow\.(jpg|png)\$")
 [ "$early" -eq 0 ] || e2e_fail "growing: $early images made from files still being written"

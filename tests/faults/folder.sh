@@ -44,6 +44,7 @@ unreadable_prefix() {
     return 0
   fi
   if setpriv --bounding-set -dac_override,-dac_read_search true 2>/dev/null; then
+    # shellcheck disable=SC2054 # setpriv takes its capabilities comma-separated
     FAULTS_PREFIX=(setpriv --bounding-set -dac_override,-dac_read_search)
     return 0
   fi

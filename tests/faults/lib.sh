@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Helpers for the fault tests: the end-to-end helpers, plus the program run
 # with its load report on, its exit awaited within a bound, the "Error" box
 # found and dismissed, sanitizer reports caught. Sourced by the test scripts,
@@ -147,7 +148,8 @@ faults_rss() {
 
 # Solid images: faults_image FILE WIDTHxHEIGHT "r g b" [convert options].
 faults_image() {
-  local file=$1 size=$2 rgb=($3)
+  local file=$1 size=$2 rgb
+  read -ra rgb <<<"$3"
   shift 3
   convert -size "$size" "xc:rgb(${rgb[0]},${rgb[1]},${rgb[2]})" "$@" "$file" ||
     e2e_fail "could not make $file"

@@ -32,6 +32,7 @@ cases=(
   "width=100000|error"
   "height=-2147483648|error"
   "width=99999999999|error"
+  "width=16385 height=16|error"
   # Times: 0 or less advances at every frame, a huge one or one that is not
   # a number never advances; a fade below 0 cuts, a huge one is cut to time.
   "time=0|show"

@@ -81,7 +81,7 @@ while [ $done_advances -lt "$advances" ]; do
   if [ $n -gt $done_advances ]; then
     done_advances=$n
     last_progress=$(date +%s)
-  elif [ $(($(date +%s) - last_progress)) -ge $(faults_bound 30) ]; then
+  elif [ $(($(date +%s) - last_progress)) -ge "$(faults_bound 30)" ]; then
     e2e_fail "no advance for $(faults_bound 30) s, stuck at $done_advances"
   fi
 done
@@ -100,7 +100,7 @@ done
 
 # The memory after the first pass over the folder's images.
 pass=${#good[@]}
-read -r low high samples <<<"$(awk -v pass=$pass '$2 >= pass && $3 > 0 {
+read -r low high samples <<<"$(awk -v pass="$pass" '$2 >= pass && $3 > 0 {
     if (n == 0 || $3 < low) low = $3; if ($3 > high) high = $3; n++ }
   END { print low + 0, high + 0, n + 0 }' "$tsv")"
 [ "$samples" -ge 2 ] || e2e_fail "only $samples memory samples after the first pass"
