@@ -30,6 +30,7 @@ Device::~Device() {
     if (streamBuffer != nullptr) {
         Unhold(streamBuffer);
     }
+    FreeKeptStorage(*this);
     SDL_DestroyTexture(backBuffer);
     SDL_DestroyRenderer(renderer);
     ReleaseSdlWindow(sdlWindow);

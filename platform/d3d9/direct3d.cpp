@@ -168,7 +168,7 @@ HRESULT Direct3D::CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusWi
         return D3DERR_NOTAVAILABLE;
     }
     CompleteSize(window, p);
-    KeepImageMemory();
+    ReturnFreedImageMemory();
 
     SDL_Renderer* renderer =
         CreateSdlRenderer(sdlWindow, p.PresentationInterval != D3DPRESENT_INTERVAL_IMMEDIATE);

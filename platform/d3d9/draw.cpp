@@ -331,6 +331,15 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
         return D3D_OK;
     }
     if (sdlTexture != nullptr) {
+        // SDL's coordinates span the whole storage, the texture's only its
+        // part of it; beyond that part the storage repeats the texture's
+        // edges (see texture.cpp).
+        const float uScale = static_cast<float>(texture->desc.Width) / texture->storageWidth;
+        const float vScale = static_cast<float>(texture->desc.Height) / texture->storageHeight;
+        for (SDL_Vertex& vertex : clipped) {
+            vertex.tex_coord.x *= uScale;
+            vertex.tex_coord.y *= vScale;
+        }
         texelArea *= static_cast<double>(texture->desc.Width) * texture->desc.Height;
         command.scale = ScaleModeFor(*this, screenArea >= texelArea);
     }

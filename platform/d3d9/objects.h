@@ -26,14 +26,10 @@
 #include <vector>
 
 #include "platform/d3d9/d3d9.h"
+#include "platform/kernel32/image_memory.h"
 
 struct Device;
 struct Texture;
-
-// Gives memory from calloc back with free.
-struct FreeBytes {
-    void operator()(uint8_t* bytes) const { std::free(bytes); }
-};
 
 // One drawing command of the frame being built. The device keeps a frame's
 // commands until Present and hands them to SDL only when the frame differs
@@ -110,17 +106,21 @@ struct Texture final : IDirect3DTexture9 {
     ~Texture();
 
     Device* device = nullptr;
-    SDL_Texture* sdlTexture = nullptr; // ARGB8888, owned
-    D3DSURFACE_DESC desc{};            // of level 0, the only level
-    ULONG refs = 1;                    // the program's; while non-zero, one on `device`
-    ULONG holds = 0;                   // the device's bindings
+    // The pixels: the texture's own at the top left of an SDL texture of
+    // storageWidth × storageHeight (larger for storage of the size class,
+    // see texture.cpp), owned.
+    SDL_Texture* sdlTexture = nullptr;
+    int storageWidth = 0;
+    int storageHeight = 0;
+    D3DSURFACE_DESC desc{}; // of level 0, the only level
+    ULONG refs = 1;         // the program's; while non-zero, one on `device`
+    ULONG holds = 0;        // the device's bindings
     // Between LockRect and UnlockRect: the locked rectangle's pixels, 32 bits
     // each, rows `lockedRect` wide. Empty otherwise.
     bool locked = false;
     RECT lockedRect{};
     DWORD lockFlags = 0;
-    std::unique_ptr<uint8_t[], FreeBytes> staging; // from calloc
-    size_t stagingBytes = 0;
+    ImageBuffer staging; // one of the layer's recycled image buffers
     Surface level0;
     // Names the pixels the texture holds: a new value from the device at
     // creation and at every UnlockRect that writes, never reused.
@@ -241,6 +241,13 @@ struct Device final : IDirect3DDevice9 {
 
     uint64_t contentIds = 0; // the last content generation handed to a texture
 
+    // The storage of released textures kept for the next ones, all of the
+    // size class: the largest width and the largest height of any texture
+    // made so far (see texture.cpp).
+    std::vector<SDL_Texture*> keptStorage;
+    int storageClassWidth = 0;
+    int storageClassHeight = 0;
+
     // The frame being built since the last Present; its first `frameRun`
     // commands have already gone to SDL (a lock or a read-back mid-frame
     // runs them early, so that they see what they saw when recorded).
@@ -286,9 +293,12 @@ DWORD SamplerState(const Device& device, DWORD type);
 // False when the renderer can do nothing near it.
 bool ApplyBlendStates(const Device& device, SDL_Texture* texture);
 
-// Has the C library keep freed image-sized memory for the next image (see
+// Has the C library give freed image-sized memory back to the system (see
 // texture.cpp); called when a device is created.
-void KeepImageMemory();
+void ReturnFreedImageMemory();
+
+// Frees the storage kept for textures; called before the renderer goes.
+void FreeKeptStorage(Device& device);
 
 // Sets the scale mode of `texture`. Draws already queued with the texture
 // keep the mode they were queued with.

@@ -3,12 +3,13 @@
 // Memory: the pixels live only in the SDL texture (on the graphics card for an
 // accelerated renderer); there is no second system-memory copy, which for the
 // program's large images would double what each one costs. LockRect hands out
-// a staging buffer of the locked rectangle and UnlockRect uploads it and frees
-// it. So, unlike a managed texture of Direct3D, a later lock does not read the
-// pixels back: the locked rectangle starts out as zero bytes (as after
-// D3DLOCK_DISCARD) and what is written there replaces it at UnlockRect, while
-// the pixels outside the rectangle keep their contents. Writers fill all they
-// lock, as the image decoder does.
+// a staging buffer of the locked rectangle (one of the layer's recycled image
+// buffers) and UnlockRect uploads it and gives it back. So, unlike a managed
+// texture of Direct3D, a later lock does not read the pixels back: the locked
+// rectangle starts out as zero bytes (as after D3DLOCK_DISCARD) and what is
+// written there replaces it at UnlockRect, while the pixels outside the
+// rectangle keep their contents. Writers fill all they lock, as the image
+// decoder does.
 //
 // The staging buffer holds the pixels in the SDL texture's own format, so an
 // upload is one copy: X8R8G8B8 textures are SDL's XRGB8888 where the renderer
@@ -17,7 +18,7 @@
 // upload.
 #include <malloc.h>
 
-#include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -40,20 +41,114 @@ Uint32 SdlFormat(SDL_Renderer* renderer, D3DFORMAT format) {
     return SDL_PIXELFORMAT_ARGB8888;
 }
 
+// Storage for textures of one size class, kept and used again: a slide show
+// makes a texture for every image, and the renderer's copy of each (on the
+// graphics card, or in the memory of a software rasterizer) would otherwise
+// be allocated and freed at every advance. The class is the largest width and
+// the largest height of any texture made so far; a texture whose own size is
+// at least a quarter of the class's area gets storage of the class (its
+// pixels at the top left) and gives it back when it goes. Once the largest
+// images of a folder have been shown, the show's textures come and go without
+// allocating. A texture far smaller than the class (its storage would be more
+// than four times its size) is made at its own size and freed with it.
+constexpr size_t kMostKeptStorage = 3;
+
+SDL_Texture* TakeStorage(Device& device, Uint32 format, int width, int height, int& storageWidth,
+                         int& storageHeight) {
+    if (width > device.storageClassWidth || height > device.storageClassHeight) {
+        device.storageClassWidth = std::max(device.storageClassWidth, width);
+        device.storageClassHeight = std::max(device.storageClassHeight, height);
+        // Storage of the old class is smaller than the new one in some side.
+        FreeKeptStorage(device);
+    }
+    storageWidth = width;
+    storageHeight = height;
+    const int64_t classArea = int64_t{device.storageClassWidth} * device.storageClassHeight;
+    if (classArea <= 4 * int64_t{width} * height) {
+        storageWidth = device.storageClassWidth;
+        storageHeight = device.storageClassHeight;
+        for (auto it = device.keptStorage.begin(); it != device.keptStorage.end(); ++it) {
+            Uint32 keptFormat = 0;
+            if (SDL_QueryTexture(*it, &keptFormat, nullptr, nullptr, nullptr) == 0 &&
+                keptFormat == format) {
+                SDL_Texture* storage = *it;
+                device.keptStorage.erase(it);
+                return storage;
+            }
+        }
+    }
+    return SDL_CreateTexture(device.renderer, format, SDL_TEXTUREACCESS_STATIC, storageWidth,
+                             storageHeight);
+}
+
+void GiveBackStorage(Device& device, SDL_Texture* storage, int width, int height) {
+    if (width == device.storageClassWidth && height == device.storageClassHeight &&
+        device.keptStorage.size() < kMostKeptStorage) {
+        device.keptStorage.push_back(storage);
+    } else {
+        SDL_DestroyTexture(storage);
+    }
+}
+
+// Storage larger than the texture: the storage right of the texture repeats
+// its last column, below it its last row, and the corner its last texel, so
+// that sampling at or beyond the texture's edges sees what Direct3D's
+// clamped addressing gives and nothing of an earlier image. `pixels` holds
+// the rows of `area`, `pitch` bytes apart, just uploaded.
+void RepeatEdges(const Texture& texture, const SDL_Rect& area, const uint8_t* pixels, int pitch) {
+    const int width = static_cast<int>(texture.desc.Width);
+    const int height = static_cast<int>(texture.desc.Height);
+    const int extraWidth = area.x + area.w == width ? texture.storageWidth - width : 0;
+    const int extraHeight = area.y + area.h == height ? texture.storageHeight - height : 0;
+    const uint8_t* lastRow = pixels + static_cast<ptrdiff_t>(area.h - 1) * pitch;
+    // Fills `rows` rows of `columns` texels at (x, y) of the storage, each
+    // row's texels from `row(r)`: a pointer to one texel repeated across,
+    // or with `copyRow` to a whole row of `columns` texels.
+    const auto fill = [&](int x, int y, int columns, int rows, bool copyRow, auto row) {
+        if (columns <= 0 || rows <= 0) {
+            return;
+        }
+        ImageBuffer strip = TakeImageBuffer(static_cast<size_t>(columns) * rows * 4);
+        for (int r = 0; r < rows; r++) {
+            uint8_t* out = strip.data() + static_cast<size_t>(r) * columns * 4;
+            const uint8_t* in = row(r);
+            if (copyRow) {
+                std::memcpy(out, in, static_cast<size_t>(columns) * 4);
+                continue;
+            }
+            for (int c = 0; c < columns; c++) {
+                std::memcpy(out + static_cast<size_t>(c) * 4, in, 4);
+            }
+        }
+        const SDL_Rect rect{x, y, columns, rows};
+        SDL_UpdateTexture(texture.sdlTexture, &rect, strip.data(), columns * 4);
+        GiveBackImageBuffer(std::move(strip));
+    };
+    fill(width, area.y, extraWidth, area.h, false,
+         [&](int r) { return pixels + static_cast<ptrdiff_t>(r) * pitch + (area.w - 1) * 4; });
+    fill(area.x, height, area.w, extraHeight, true, [&](int) { return lastRow; });
+    fill(width, height, extraWidth, extraHeight, false,
+         [&](int) { return lastRow + (area.w - 1) * 4; });
+}
+
 } // namespace
 
-void KeepImageMemory() {
-    // A slide show allocates the same large buffers at every advance: the
-    // file's bytes, the decoded pixels, the renderer's texture. glibc gives
-    // such blocks back to the system when they are freed and takes fresh
-    // pages for the next image, and every page of fresh memory costs a page
-    // fault, which on a virtual machine can cost more than decoding into it.
-    // Blocks of up to 32 MiB (a 2250 × 1500 texture is 13.5 MB) therefore
-    // come from the heap, and freed memory stays with the process for the
-    // next image: its size stays near its peak, which every advance reaches
-    // anyway.
-    mallopt(M_MMAP_THRESHOLD, 32 << 20);
-    mallopt(M_TRIM_THRESHOLD, 256 << 20);
+void ReturnFreedImageMemory() {
+    // The large buffers of a load come from the layer's recycled image
+    // buffers, and texture storage of the size class is kept by the device.
+    // What is still allocated and freed at every advance (the renderer's copy
+    // of a texture made at its own size, decoders' scratch) goes back to the
+    // system when freed: left in the C library's heap, blocks of many sizes
+    // in a shuffled order leave holes that the next images do not fit, and
+    // the heap grows in steps for as long as the show runs.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
+}
+
+void FreeKeptStorage(Device& device) {
+    for (SDL_Texture* storage : device.keptStorage) {
+        SDL_DestroyTexture(storage);
+    }
+    device.keptStorage.clear();
 }
 
 HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
@@ -84,9 +179,10 @@ HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
     if (levels > 1 || (usage & D3DUSAGE_RENDERTARGET)) {
         return D3DERR_NOTAVAILABLE;
     }
+    int storageWidth = 0, storageHeight = 0;
     SDL_Texture* sdlTexture =
-        SDL_CreateTexture(renderer, SdlFormat(renderer, format), SDL_TEXTUREACCESS_STATIC,
-                          static_cast<int>(width), static_cast<int>(height));
+        TakeStorage(*this, SdlFormat(renderer, format), static_cast<int>(width),
+                    static_cast<int>(height), storageWidth, storageHeight);
     if (sdlTexture == nullptr) {
         return D3DERR_OUTOFVIDEOMEMORY;
     }
@@ -94,6 +190,8 @@ HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
     texture->device = this;
     AddRef();
     texture->sdlTexture = sdlTexture;
+    texture->storageWidth = storageWidth;
+    texture->storageHeight = storageHeight;
     texture->desc.Format = format;
     texture->desc.Type = D3DRTYPE_SURFACE;
     texture->desc.Usage = usage;
@@ -119,7 +217,8 @@ ULONG Texture::Release() {
 }
 
 Texture::~Texture() {
-    SDL_DestroyTexture(sdlTexture);
+    GiveBackImageBuffer(std::move(staging));
+    GiveBackStorage(*device, sdlTexture, storageWidth, storageHeight);
 }
 
 HRESULT Texture::GetDevice(IDirect3DDevice9** out) {
@@ -181,19 +280,16 @@ HRESULT Texture::LockRect(UINT level, D3DLOCKED_RECT* out, const RECT* rect, DWO
         return D3DERR_INVALIDCALL;
     }
     const size_t pitch = static_cast<size_t>(area.right - area.left) * 4;
-    // calloc: memory fresh from the system is zero already and is not
-    // written twice.
-    stagingBytes = pitch * static_cast<size_t>(area.bottom - area.top);
-    staging.reset(static_cast<uint8_t*>(std::calloc(stagingBytes, 1)));
-    if (staging == nullptr) {
-        stagingBytes = 0;
+    try {
+        staging = TakeImageBuffer(pitch * static_cast<size_t>(area.bottom - area.top));
+    } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
     locked = true;
     lockedRect = area;
     lockFlags = flags;
     out->Pitch = static_cast<int>(pitch);
-    out->pBits = staging.get();
+    out->pBits = staging.data();
     return D3D_OK;
 }
 
@@ -206,7 +302,7 @@ HRESULT Texture::UnlockRect(UINT level) {
         Uint32 format = SDL_PIXELFORMAT_ARGB8888;
         SDL_QueryTexture(sdlTexture, &format, nullptr, nullptr, nullptr);
         if (desc.Format == D3DFMT_X8R8G8B8 && format == SDL_PIXELFORMAT_ARGB8888) {
-            for (size_t at = 0; at + 4 <= stagingBytes; at += 4) {
+            for (size_t at = 0; at + 4 <= staging.size(); at += 4) {
                 uint32_t pixel;
                 std::memcpy(&pixel, &staging[at], 4);
                 pixel |= 0xFF000000u;
@@ -219,13 +315,17 @@ HRESULT Texture::UnlockRect(UINT level) {
         }
         const SDL_Rect area{lockedRect.left, lockedRect.top, lockedRect.right - lockedRect.left,
                             lockedRect.bottom - lockedRect.top};
-        if (SDL_UpdateTexture(sdlTexture, &area, staging.get(), area.w * 4) != 0) {
+        if (SDL_UpdateTexture(sdlTexture, &area, staging.data(), area.w * 4) != 0) {
             result = D3DERR_INVALIDCALL;
+        }
+        try {
+            RepeatEdges(*this, area, staging.data(), area.w * 4);
+        } catch (const std::bad_alloc&) {
+            result = E_OUTOFMEMORY;
         }
         content = ++device->contentIds;
     }
-    staging.reset();
-    stagingBytes = 0;
+    GiveBackImageBuffer(std::move(staging));
     locked = false;
     return result;
 }

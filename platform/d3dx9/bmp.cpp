@@ -80,5 +80,7 @@ bool ReadBmpHeader(const ImageBytes& bytes, ImageHeader& header) {
     header.info.Width = static_cast<UINT>(width);
     header.info.Height = static_cast<UINT>(height);
     header.info.ImageFileFormat = D3DXIFF_BMP;
+    header.readBytes = offset + rowBytes * static_cast<uint64_t>(height);
+    header.workingBytes = static_cast<uint64_t>(width) * static_cast<uint64_t>(height) * 4;
     return true;
 }

@@ -252,6 +252,8 @@ bool ReadDdsHeader(const ImageBytes& bytes, ImageHeader& header) {
     header.info.ResourceType = layout.type;
     header.info.ImageFileFormat = D3DXIFF_DDS;
     header.alpha = layout.masked == nullptr || layout.masked->a != 0;
+    // Only the top level of the first face is decoded.
+    header.readBytes = kDataOffset + LevelBytes(layout, layout.width, layout.height, 1);
     return true;
 }
 

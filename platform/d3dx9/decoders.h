@@ -9,19 +9,45 @@
 #include <cstdint>
 #include <vector>
 
-// The decode bound, checked from the header before anything the size of the
-// image is allocated: at most 16384 pixels on a side and at most 2^26 pixels
-// (256 MiB of 32-bit pixels; a 61-megapixel camera photo still fits). Files
-// larger than 1 GiB are not read at all.
+// The budget of one load: a header read and a decode together, as the show
+// makes them at every advance with no message handled meanwhile. Every
+// decoder answers to it, and each part is checked before it is allocated or
+// spent:
+// - pixels: at most 16384 on a side and 2^26 in all (256 MiB of 32-bit
+//   pixels; a 61-megapixel camera photo still fits), for the decoded image
+//   and again for the texture it is resampled into;
+// - the file: at most what the image can take, from its header (see
+//   ImageHeader::readBytes), and never more than kMaxReadBytes. The rest of a
+//   longer file is never read, so padding costs nothing;
+// - a decoder's own working memory beyond the pixels (libjpeg's coefficients
+//   of a progressive JPEG, stb_image's copy of a TGA): at most
+//   kMaxWorkingBytes;
+// - work: whatever a file holds, a decode touches each pixel a bounded number
+//   of times. Text, profile and other chunks the show does not need are
+//   stepped over unread; a JPEG's scans are counted before it is decoded.
+// So one load holds at most 4 × 256 MiB + 16 MiB, and a refused file costs a
+// fraction of a second.
 constexpr uint64_t kMaxImageSide = 16384;
 constexpr uint64_t kMaxImagePixels = uint64_t{1} << 26;
-constexpr uint64_t kMaxImageFileBytes = uint64_t{1} << 30;
+// Room for what precedes or follows the pixels in a file (EXIF with its
+// thumbnail, colour profiles, comments).
+constexpr uint64_t kMetadataBytes = uint64_t{16} << 20;
+constexpr uint64_t kMaxReadBytes = kMaxImagePixels * 4 + kMetadataBytes;
+constexpr uint64_t kMaxWorkingBytes = uint64_t{256} << 20;
+// The 8 × 8 blocks that all scans of a JPEG may visit together, summed over
+// its scans: 2^25 is twice to five times what libjpeg's own progressive
+// script visits in the largest image within the bound (4:4:4 to 4:2:0), and
+// decoding that many empty scans takes 0.7 s here. A baseline JPEG visits
+// each block once.
+constexpr uint64_t kMaxJpegScanBlocks = uint64_t{1} << 25;
 
 // How much of a file a header read loads first; a header that lies further
-// in (a JPEG with large metadata segments) is read again from the whole file.
+// in (a JPEG with large metadata segments) is looked for in up to
+// kMetadataBytes.
 constexpr size_t kHeaderPrefixBytes = 256 * 1024;
 
-// The first data.size() bytes of a file of fileSize bytes.
+// The first data.size() bytes of a file of fileSize bytes. `data` is one of
+// the layer's recycled image buffers.
 struct ImageBytes {
     std::vector<uint8_t> data;
     uint64_t fileSize = 0;
@@ -31,6 +57,13 @@ struct ImageBytes {
 struct ImageHeader {
     D3DXIMAGE_INFO info{};
     bool alpha = false; // decoded pixels carry real alpha: an A8R8G8B8 texture
+    // The most of the file, in bytes from its start, that the decode reads:
+    // exact for uncompressed formats, the worst case of the coding plus
+    // kMetadataBytes for compressed ones. At most kMaxReadBytes.
+    uint64_t readBytes = 0;
+    // The decoder's working memory beyond the pixels, in bytes; at most
+    // kMaxWorkingBytes.
+    uint64_t workingBytes = 0;
 };
 
 // Where a decode writes the whole image: height rows of width 32-bit pixels
@@ -43,17 +76,39 @@ struct PixelRows {
     UINT height;
 };
 
-// Reads up to `limit` bytes of the file at the Windows-style path `path`
-// (resolved as every path of the layer is). False when the file cannot be
-// opened, is not a regular file, is empty or is larger than kMaxImageFileBytes.
-bool ReadImageFile(const char* path, size_t limit, ImageBytes& bytes);
+// An image file open for one load: what has been read of it, from its
+// start. The file is closed and the buffer kept for the next load when it
+// goes.
+struct ImageFile {
+    int fd = -1;
+    ImageBytes bytes;
+    ImageFile() = default;
+    ImageFile(const ImageFile&) = delete;
+    ImageFile& operator=(const ImageFile&) = delete;
+    ~ImageFile();
+};
+
+// Opens the file at the Windows-style path `path` (resolved as every path of
+// the layer is) and reads its first kHeaderPrefixBytes. False when the file
+// cannot be opened, is not a regular file or is empty.
+bool OpenImageFile(const char* path, ImageFile& file);
+
+// Reads on until min(limit, the file's size) bytes are in file.bytes. A file
+// that turns out shorter than its size said (it changed meanwhile) gets the
+// size of what arrived. False on a read error.
+bool ReadImageFileUpTo(ImageFile& file, uint64_t limit);
+
+// The header read of an open file: from its first part, and when the header
+// lies further in, from up to kMetadataBytes.
+bool ReadFileHeader(ImageFile& file, ImageHeader& header);
 
 // True when width × height × depth is within the decode bound (zero sizes are
 // not).
 bool WithinDecodeBound(uint64_t width, uint64_t height, uint64_t depth = 1);
 
 // Tells the format from the file's first bytes and reads its header. False for
-// anything that is not a well-formed image of a known format within the bound.
+// anything that is not a well-formed image of a known format within the
+// bound, or whose decode would read or hold more than the load's budget.
 bool ReadImageHeader(const ImageBytes& bytes, ImageHeader& header);
 
 // Decodes the whole image read by ReadImageHeader into `rows`, which has the
@@ -77,7 +132,8 @@ bool ReadTgaHeader(const ImageBytes& bytes, ImageHeader& header);
 bool ReadPnmHeader(const ImageBytes& bytes, ImageHeader& header);
 bool DecodePnm(const ImageBytes& bytes, const ImageHeader& header, const PixelRows& rows);
 bool ReadHdrHeader(const ImageBytes& bytes, ImageHeader& header);
-// BMP, TGA and HDR through stb_image, after their header reads.
+bool DecodeHdr(const ImageBytes& bytes, const ImageHeader& header, const PixelRows& rows);
+// BMP and TGA through stb_image, after their header reads.
 bool DecodeStb(const ImageBytes& bytes, const ImageHeader& header, const PixelRows& rows);
 
 // A TurboJPEG scaling factor and the size a decode with it gives: each side

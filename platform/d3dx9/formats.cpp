@@ -20,11 +20,9 @@ bool WithinDecodeBound(uint64_t width, uint64_t height, uint64_t depth) {
            width * height * depth <= kMaxImagePixels;
 }
 
-bool ReadImageHeader(const ImageBytes& bytes, ImageHeader& header) {
-    header = ImageHeader{};
-    header.info.Depth = 1;
-    header.info.MipLevels = 1;
-    header.info.ResourceType = D3DRTYPE_TEXTURE;
+namespace {
+
+bool ReadFormatHeader(const ImageBytes& bytes, ImageHeader& header) {
     if (StartsWith(bytes, "\xFF\xD8\xFF"))
         return ReadJpegHeader(bytes, header);
     if (StartsWith(bytes, "\x89PNG\r\n\x1A\n"))
@@ -44,6 +42,19 @@ bool ReadImageHeader(const ImageBytes& bytes, ImageHeader& header) {
     return ReadTgaHeader(bytes, header);
 }
 
+} // namespace
+
+bool ReadImageHeader(const ImageBytes& bytes, ImageHeader& header) {
+    header = ImageHeader{};
+    header.info.Depth = 1;
+    header.info.MipLevels = 1;
+    header.info.ResourceType = D3DRTYPE_TEXTURE;
+    // An image whose decode would read or hold more than a load may is
+    // refused here, before anything its size is allocated.
+    return ReadFormatHeader(bytes, header) && header.readBytes > 0 &&
+           header.readBytes <= kMaxReadBytes && header.workingBytes <= kMaxWorkingBytes;
+}
+
 bool DecodeImage(const ImageBytes& bytes, const ImageHeader& header, const PixelRows& rows) {
     switch (header.info.ImageFileFormat) {
     case D3DXIFF_JPG:
@@ -56,9 +67,10 @@ bool DecodeImage(const ImageBytes& bytes, const ImageHeader& header, const Pixel
         return DecodePfm(bytes, header, rows);
     case D3DXIFF_PPM:
         return DecodePnm(bytes, header, rows);
+    case D3DXIFF_HDR:
+        return DecodeHdr(bytes, header, rows);
     case D3DXIFF_BMP:
     case D3DXIFF_TGA:
-    case D3DXIFF_HDR:
         return DecodeStb(bytes, header, rows);
     default:
         return false;

@@ -7,16 +7,9 @@
 namespace {
 
 HRESULT ReadInfo(LPCSTR srcFile, D3DXIMAGE_INFO* info) {
-    ImageBytes bytes;
-    if (!ReadImageFile(srcFile, kHeaderPrefixBytes, bytes))
-        return D3DXERR_INVALIDDATA;
+    ImageFile file;
     ImageHeader header;
-    bool ok = ReadImageHeader(bytes, header);
-    if (!ok && bytes.data.size() < bytes.fileSize) {
-        // The header may reach past the first part of the file.
-        ok = ReadImageFile(srcFile, kMaxImageFileBytes, bytes) && ReadImageHeader(bytes, header);
-    }
-    if (!ok)
+    if (!OpenImageFile(srcFile, file) || !ReadFileHeader(file, header))
         return D3DXERR_INVALIDDATA;
     // As in D3DX, a null info pointer only asks whether the file is an image.
     if (info != nullptr)

@@ -53,6 +53,96 @@ bool Succeeded(tjhandle handle, int result, const std::vector<uint8_t>& data) {
            ReachesEndOfImage(data);
 }
 
+// What the markers of a JPEG say about the cost of decoding it: the 8 × 8
+// blocks its scans visit together, and whether libjpeg keeps the
+// coefficients of the whole image (a progressive file, or a sequential one
+// whose first scan does not hold every component) and what they take.
+struct JpegCost {
+    uint64_t scanBlocks = 0;
+    uint64_t coefficientBytes = 0;
+};
+
+// Walks the markers of `data` as far as it reaches: the frame header's
+// components and every scan's, stepping over entropy-coded data. False for a
+// frame header that does not fit what it declares.
+bool MeasureJpeg(const std::vector<uint8_t>& data, JpegCost& cost) {
+    struct Component {
+        uint8_t id;
+        uint64_t blocks;
+    };
+    Component components[4] = {};
+    int componentCount = 0;
+    bool progressive = false;
+    bool wholeImageBuffered = false;
+    uint64_t frameBlocks = 0;
+    int scans = 0;
+    size_t at = 2;
+    while (at + 4 <= data.size()) {
+        const uint8_t marker = data[at + 1];
+        if (data[at] != 0xFF || marker == 0xFF || marker == 0x00 || marker == 0x01 ||
+            (marker >= 0xD0 && marker <= 0xD7)) {
+            ++at; // fill bytes, and a scan's data with its stuffed bytes and restarts
+            continue;
+        }
+        if (marker == 0xD9)
+            break;
+        const size_t length = (size_t{data[at + 2]} << 8) | data[at + 3];
+        const size_t body = at + 4;
+        if (length < 2)
+            return false;
+        const bool frame =
+            marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (frame && componentCount == 0 && body + 6 <= data.size()) {
+            const uint64_t height = uint64_t{data[body + 1]} << 8 | data[body + 2];
+            const uint64_t width = uint64_t{data[body + 3]} << 8 | data[body + 4];
+            componentCount = data[body + 5];
+            if (componentCount < 1 || componentCount > 4 ||
+                length < 8 + 3 * static_cast<size_t>(componentCount) ||
+                body + 6 + 3 * static_cast<size_t>(componentCount) > data.size())
+                return false;
+            progressive = marker == 0xC2 || marker == 0xC6 || marker == 0xCA || marker == 0xCE;
+            int hMax = 1, vMax = 1;
+            for (int i = 0; i < componentCount; ++i) {
+                const uint8_t sampling = data[body + 7 + 3 * i];
+                hMax = std::max(hMax, sampling >> 4);
+                vMax = std::max(vMax, sampling & 15);
+            }
+            for (int i = 0; i < componentCount; ++i) {
+                const uint8_t sampling = data[body + 7 + 3 * i];
+                const uint64_t h = std::max(1, sampling >> 4), v = std::max(1, sampling & 15);
+                const uint64_t w = (width * h + hMax - 1) / hMax,
+                               ht = (height * v + vMax - 1) / vMax;
+                components[i] = Component{data[body + 6 + 3 * i], ((w + 7) / 8) * ((ht + 7) / 8)};
+                frameBlocks += components[i].blocks;
+            }
+            wholeImageBuffered = wholeImageBuffered || progressive;
+        } else if (marker == 0xDA && body < data.size()) {
+            const int scanComponents = data[body];
+            if (scans++ == 0 && scanComponents < componentCount)
+                wholeImageBuffered = true;
+            for (int j = 0; j < scanComponents && body + 1 + 2 * j < data.size(); ++j) {
+                for (int i = 0; i < componentCount; ++i) {
+                    if (components[i].id == data[body + 1 + 2 * j])
+                        cost.scanBlocks += components[i].blocks;
+                }
+            }
+        }
+        at = body + length - 2;
+    }
+    // Each block's 64 coefficients, two bytes each.
+    cost.coefficientBytes = wholeImageBuffered ? frameBlocks * 128 : 0;
+    return true;
+}
+
+// True when decoding `data` stays within the load's work and memory: the
+// scans a progressive file may repeat without limit are counted before any
+// is decoded.
+bool WithinJpegBudget(const std::vector<uint8_t>& data, uint64_t otherWorkingBytes) {
+    JpegCost cost;
+    return MeasureJpeg(data, cost) && cost.scanBlocks <= kMaxJpegScanBlocks &&
+           cost.coefficientBytes + otherWorkingBytes <= kMaxWorkingBytes;
+}
+
 struct JpegHeader {
     int width = 0;
     int height = 0;
@@ -141,7 +231,15 @@ bool ReadJpegHeader(const ImageBytes& bytes, ImageHeader& header) {
     header.info.Height = static_cast<UINT>(jpeg.height);
     header.info.Format = jpeg.colorspace == TJCS_GRAY ? D3DFMT_L8 : D3DFMT_X8R8G8B8;
     header.info.ImageFileFormat = D3DXIFF_JPG;
-    return true;
+    // The coded data at worst: a JPEG of noise at the highest quality takes
+    // less than 8 bytes a pixel. A CMYK file is decoded through a copy of
+    // its four samples a pixel.
+    const uint64_t pixels = uint64_t{header.info.Width} * header.info.Height;
+    header.readBytes = std::min(kMaxReadBytes, pixels * 8 + kMetadataBytes);
+    header.workingBytes = IsCmyk(jpeg.colorspace) ? pixels * 4 : 0;
+    // What the part read so far shows of the scans is already within the
+    // budget, or the file is refused without reading the rest.
+    return WithinJpegBudget(bytes.data, header.workingBytes);
 }
 
 bool DecodeJpeg(const ImageBytes& bytes, const ImageHeader&, const PixelRows& rows) {
@@ -149,7 +247,9 @@ bool DecodeJpeg(const ImageBytes& bytes, const ImageHeader&, const PixelRows& ro
     if (handle == nullptr)
         return false;
     JpegHeader jpeg;
-    bool ok = ReadHeader(handle, bytes.data, jpeg);
+    bool ok = ReadHeader(handle, bytes.data, jpeg) &&
+              WithinJpegBudget(
+                  bytes.data, IsCmyk(jpeg.colorspace) ? uint64_t{rows.width} * rows.height * 4 : 0);
     if (ok) {
         // The rows' size must be one the DCT scaling gives exactly; asked
         // for it, TurboJPEG picks that factor and the inverse DCT itself

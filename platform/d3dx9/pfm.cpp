@@ -85,6 +85,8 @@ bool ReadPfmHeader(const ImageBytes& bytes, ImageHeader& header) {
     header.info.Height = layout.height;
     header.info.Format = layout.channels == 3 ? D3DFMT_A32B32G32R32F : D3DFMT_R32F;
     header.info.ImageFileFormat = D3DXIFF_PFM;
+    header.readBytes =
+        layout.dataOffset + uint64_t{layout.width} * layout.height * layout.channels * 4;
     return true;
 }
 

@@ -1,17 +1,23 @@
-// PNG through libpng's simplified reader, which turns every PNG layout
-// (palette, grey, 16-bit, transparency chunk) into 8-bit BGRA and reports any
-// damage, a stream that ends early included, as an error.
+// PNG through libpng, read a row at a time straight into the caller's rows as
+// 8-bit B, G, R, A: palettes and low bit depths expanded, 16-bit samples
+// scaled to 8 bits, grey spread to the three colours, the transparency chunk
+// turned into alpha. Every ancillary chunk but tRNS (text, colour profiles,
+// suggested palettes, EXIF, gamma and the rest) is stepped over unread: the
+// show needs none of them, and libpng would otherwise inflate and keep every
+// compressed text chunk. Like D3DX, the samples are taken as they are stored,
+// with no gamma applied. Any damage, a stream that ends early included, is an
+// error.
 #include "platform/d3dx9/decoders.h"
 
+#include <algorithm>
 #include <cstring>
 #include <png.h>
 
 namespace {
 
-// True when no chunk claims more bytes than the file holds after it. libpng
-// allocates some ancillary chunks (sPLT among them) at their stated length
-// before reading them, so without this a few hundred bytes claiming a 2 GiB
-// chunk cost a 2 GiB allocation. The chunks are walked as far as `bytes`
+// True when no chunk claims more bytes than the file holds after it, so that
+// a chunk libpng would allocate at its stated length before reading it
+// cannot cost more than the file. The chunks are walked as far as `bytes`
 // reaches (the header read sees only the first part of a large file) and
 // measured against the whole file's size.
 bool ChunksFitTheFile(const ImageBytes& bytes) {
@@ -30,53 +36,117 @@ bool ChunksFitTheFile(const ImageBytes& bytes) {
     return true;
 }
 
-bool BeginRead(const ImageBytes& bytes, png_image& image) {
+// The ancillary chunks libpng knows; all but tRNS are skipped like unknown
+// ones.
+constexpr png_byte kSkippedChunks[] = "bKGD\0cHRM\0eXIf\0gAMA\0hIST\0iCCP\0iTXt\0oFFs\0pCAL\0"
+                                      "pHYs\0sBIT\0sCAL\0sPLT\0sRGB\0tEXt\0tIME\0zTXt";
+constexpr int kSkippedChunkCount = sizeof kSkippedChunks / 5;
+
+struct PngInput {
+    const uint8_t* data;
+    size_t size;
+    size_t position;
+};
+
+void ReadInput(png_structp png, png_bytep out, size_t length) {
+    PngInput& input = *static_cast<PngInput*>(png_get_io_ptr(png));
+    if (length > input.size - input.position)
+        png_error(png, "the file ends early");
+    std::memcpy(out, input.data + input.position, length);
+    input.position += length;
+}
+
+// libpng's messages go nowhere: a file that cannot be read is passed over.
+void Fail(png_structp png, png_const_charp) {
+    png_longjmp(png, 1);
+}
+void Warn(png_structp, png_const_charp) {}
+
+// What one read learns: the header, and with `rows` the pixels.
+struct PngResult {
+    png_uint_32 width = 0, height = 0;
+    int colorType = 0;
+    bool transparency = false;
+};
+
+// The read itself. Only plain values live here, so that libpng's error exit
+// (a longjmp back into this function) leaves nothing half-destroyed;
+// `rowPointers` holds one pointer per row of `rows` when the pixels are read.
+bool RunRead(png_structp png, png_infop info, PngInput& input, png_bytepp rowPointers,
+             const PixelRows* rows, PngResult& result) {
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    png_set_read_fn(png, &input, ReadInput);
+    png_set_user_limits(png, kMaxImageSide, kMaxImageSide);
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kSkippedChunks, kSkippedChunkCount);
+    png_read_info(png, info);
+    result.width = png_get_image_width(png, info);
+    result.height = png_get_image_height(png, info);
+    result.colorType = png_get_color_type(png, info);
+    result.transparency = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+    if (rows == nullptr)
+        return true;
+    if (result.width != rows->width || result.height != rows->height)
+        return false;
+    png_set_expand(png);
+    png_set_scale_16(png);
+    png_set_gray_to_rgb(png);
+    png_set_bgr(png);
+    png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    if (png_get_rowbytes(png, info) != size_t{rows->width} * 4)
+        return false;
+    png_read_image(png, rowPointers);
+    return true;
+}
+
+// Reads the header, and the pixels into `rows` when it is not null.
+bool ReadPng(const ImageBytes& bytes, const PixelRows* rows, PngResult& result) {
     if (!ChunksFitTheFile(bytes))
         return false;
-    image = png_image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (png_image_begin_read_from_memory(&image, bytes.data.data(), bytes.data.size()) == 0) {
-        png_image_free(&image);
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, Fail, Warn);
+    if (png == nullptr)
         return false;
+    png_infop info = png_create_info_struct(png);
+    std::vector<png_bytep> rowPointers;
+    if (rows != nullptr) {
+        rowPointers.resize(rows->height);
+        for (UINT y = 0; y < rows->height; ++y)
+            rowPointers[y] = rows->bits + static_cast<ptrdiff_t>(y) * rows->pitch;
     }
-    if (!WithinDecodeBound(image.width, image.height)) {
-        png_image_free(&image);
-        return false;
-    }
-    return true;
+    PngInput input{bytes.data.data(), bytes.data.size(), 0};
+    const bool ok = info != nullptr && RunRead(png, info, input, rowPointers.data(), rows, result);
+    png_destroy_read_struct(&png, info != nullptr ? &info : nullptr, nullptr);
+    return ok && WithinDecodeBound(result.width, result.height);
 }
 
 } // namespace
 
 bool ReadPngHeader(const ImageBytes& bytes, ImageHeader& header) {
-    png_image image;
-    if (!BeginRead(bytes, image))
+    PngResult png;
+    if (!ReadPng(bytes, nullptr, png))
         return false;
-    header.info.Width = image.width;
-    header.info.Height = image.height;
-    header.alpha = (image.format & PNG_FORMAT_FLAG_ALPHA) != 0;
+    header.info.Width = png.width;
+    header.info.Height = png.height;
+    header.alpha = (png.colorType & PNG_COLOR_MASK_ALPHA) != 0 || png.transparency;
     if (header.alpha)
         header.info.Format = D3DFMT_A8R8G8B8;
-    else if ((image.format & PNG_FORMAT_FLAG_COLOR) == 0)
+    else if ((png.colorType & PNG_COLOR_MASK_COLOR) == 0)
         header.info.Format = D3DFMT_L8;
     else
         header.info.Format = D3DFMT_X8R8G8B8;
     header.info.ImageFileFormat = D3DXIFF_PNG;
-    png_image_free(&image);
+    // The compressed rows at worst: stored deflate blocks of every row with
+    // its filter byte, twice over for the chunking and the passes of an
+    // interlaced image, and room for metadata.
+    const uint64_t rawBytes = uint64_t{png.height} * (1 + uint64_t{png.width} * 8);
+    header.readBytes = std::min(kMaxReadBytes, 2 * rawBytes + kMetadataBytes);
     return true;
 }
 
 bool DecodePng(const ImageBytes& bytes, const ImageHeader&, const PixelRows& rows) {
-    png_image image;
-    if (!BeginRead(bytes, image))
-        return false;
-    if (image.width != rows.width || image.height != rows.height) {
-        png_image_free(&image);
-        return false;
-    }
-    image.format = PNG_FORMAT_BGRA;
-    // The stride counts components, which are bytes here.
-    const int ok = png_image_finish_read(&image, nullptr, rows.bits, rows.pitch, nullptr);
-    png_image_free(&image);
-    return ok != 0;
+    PngResult png;
+    return ReadPng(bytes, &rows, png);
 }

@@ -67,6 +67,8 @@ bool ReadPnmHeader(const ImageBytes& bytes, ImageHeader& header) {
     header.info.Height = layout.height;
     header.info.Format = layout.channels == 3 ? D3DFMT_X8R8G8B8 : D3DFMT_L8;
     header.info.ImageFileFormat = D3DXIFF_PPM;
+    header.readBytes = layout.dataOffset + uint64_t{layout.width} * layout.height *
+                                               layout.channels * (layout.maxval > 255 ? 2 : 1);
     return true;
 }
 

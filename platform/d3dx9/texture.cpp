@@ -28,10 +28,10 @@
 //   transparent black before any resize.
 #include "platform/d3dx9/decoders.h"
 #include "platform/d3dx9/load_report.h"
+#include "platform/kernel32/image_memory.h"
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 #include <new>
 
 namespace {
@@ -112,6 +112,13 @@ void FinishPixels(const PixelRows& rows, D3DCOLOR colorKey, bool opaque) {
     }
 }
 
+// The whole image before it is resampled into a smaller texture: one of the
+// layer's recycled buffers, given back when the load ends.
+struct DecodeBuffer {
+    ImageBuffer pixels;
+    ~DecodeBuffer() { GiveBackImageBuffer(std::move(pixels)); }
+};
+
 // Owns a new texture until it is handed to the caller.
 struct TextureHold {
     IDirect3DTexture9* texture = nullptr;
@@ -124,11 +131,12 @@ struct TextureHold {
 HRESULT CreateTexture(IDirect3DDevice9* device, LPCSTR srcFile, UINT width, UINT height,
                       DWORD usage, D3DFORMAT format, D3DPOOL pool, D3DCOLOR colorKey,
                       D3DXIMAGE_INFO* srcInfo, IDirect3DTexture9** texture) {
-    ImageBytes bytes;
+    ImageFile file;
     ImageHeader header;
-    if (!ReadImageFile(srcFile, kMaxImageFileBytes, bytes) || !ReadImageHeader(bytes, header) ||
-        header.info.ResourceType != D3DRTYPE_TEXTURE)
+    if (!OpenImageFile(srcFile, file) || !ReadFileHeader(file, header) ||
+        header.info.ResourceType != D3DRTYPE_TEXTURE || !ReadImageFileUpTo(file, header.readBytes))
         return D3DXERR_INVALIDDATA;
+    const ImageBytes& bytes = file.bytes;
 
     D3DCAPS9 caps{};
     const HRESULT capsResult = device->GetDeviceCaps(&caps);
@@ -151,11 +159,11 @@ HRESULT CreateTexture(IDirect3DDevice9* device, LPCSTR srcFile, UINT width, UINT
         decodeHeight = scale.height;
     }
     // The decode goes straight into the texture's pixels when it has their
-    // size; otherwise it is made whole first (in memory the decode fills,
-    // not cleared beforehand), then resampled.
+    // size; otherwise it is made whole first, then resampled.
     const bool direct = textureWidth == decodeWidth && textureHeight == decodeHeight;
-    const std::unique_ptr<uint8_t[]> image(
-        direct ? nullptr : new uint8_t[size_t{decodeWidth} * decodeHeight * 4]);
+    DecodeBuffer image;
+    if (!direct)
+        image.pixels = TakeImageBuffer(size_t{decodeWidth} * decodeHeight * 4);
 
     if (format == D3DFMT_UNKNOWN)
         format = header.alpha ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8;
@@ -174,9 +182,10 @@ HRESULT CreateTexture(IDirect3DDevice9* device, LPCSTR srcFile, UINT width, UINT
         locked.pBits != nullptr && locked.Pitch >= static_cast<int>(textureWidth * 4);
     bool decoded = false;
     if (writable) {
-        const PixelRows source = direct ? target
-                                        : PixelRows{image.get(), static_cast<int>(decodeWidth * 4),
-                                                    decodeWidth, decodeHeight};
+        const PixelRows source =
+            direct ? target
+                   : PixelRows{image.pixels.data(), static_cast<int>(decodeWidth * 4), decodeWidth,
+                               decodeHeight};
         decoded = DecodeImage(bytes, header, source);
         if (decoded) {
             // The decoders write opaque pixels for images without alpha.

@@ -70,5 +70,9 @@ bool ReadTgaHeader(const ImageBytes& bytes, ImageHeader& header) {
     header.info.Width = width;
     header.info.Height = height;
     header.info.ImageFileFormat = D3DXIFF_TGA;
+    // At worst every run-length packet holds one pixel; stb_image decodes
+    // into a copy of its own before the rows are written.
+    header.readBytes = dataOffset + (rle ? pixels * (1 + pixelBytes) : pixels * pixelBytes);
+    header.workingBytes = pixels * 4;
     return true;
 }

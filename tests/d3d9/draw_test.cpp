@@ -222,3 +222,34 @@ TEST_F(DrawTest, DrawsAreCheckedBeforeAnythingIsRead) {
     EXPECT_EQ(D3D_OK, device->EndScene());
     quad->Release();
 }
+
+// A released texture's storage serves the next one of its size class, and
+// the part of the storage beyond the smaller texture repeats its edges, so
+// that filtering at them shows nothing of the earlier, larger image: seen by
+// copying the whole storage onto the back buffer.
+TEST_F(DrawTest, TexturesShareStorageWithoutShowingEarlierImages) {
+    const uint32_t red = 0xFFFF0000, green = 0xFF00FF00, blue = 0xFF0000FF;
+    IDirect3DTexture9* large = MakeTexture(device, 4, 4, std::vector<uint32_t>(16, red));
+    SDL_Texture* storage = static_cast<Texture*>(large)->sdlTexture;
+    EXPECT_EQ(0u, large->Release());
+    IDirect3DTexture9* small = MakeTexture(device, 3, 2, {blue, blue, green, blue, blue, green});
+    ASSERT_EQ(storage, static_cast<Texture*>(small)->sdlTexture);
+    ASSERT_EQ(4, static_cast<Texture*>(small)->storageWidth);
+    SDL_Renderer* renderer = static_cast<Device*>(device)->renderer;
+    Pixels(); // the frame's own commands run first
+    const SDL_Rect whole{0, 0, 4, 4};
+    SDL_SetTextureBlendMode(storage, SDL_BLENDMODE_NONE);
+    SDL_RenderCopy(renderer, storage, &whole, &whole);
+    const std::vector<uint32_t> pixels = Pixels();
+    for (int y = 0; y < 4; y++) {
+        const uint32_t row[4] = {blue, blue, green, green};
+        for (int x = 0; x < 4; x++) {
+            EXPECT_EQ(row[x], pixels[static_cast<size_t>(y) * 16 + x]) << x << ", " << y;
+        }
+    }
+    // A texture under a quarter of the class has storage of its own.
+    IDirect3DTexture9* tiny = MakeTexture(device, 1, 1, {red});
+    EXPECT_EQ(1, static_cast<Texture*>(tiny)->storageWidth);
+    tiny->Release();
+    small->Release();
+}

@@ -5,7 +5,7 @@
 # advances asked for without stalling; closing gives exit status 0; no
 # sanitizer report (under a sanitizer build LeakSanitizer checks the exit);
 # and, in a normal build, the resident memory after the first pass over the
-# folder stays within 10 % (largest sample over smallest).
+# folder stays within the bound its design gives (below).
 #
 #   soak.sh [--advances N] [--sanitized] [--out DIR] -- PROGRAM [ARGS...]
 #
@@ -114,9 +114,18 @@ frames=$(sed -n 's/^vimbora frame stats: presented \([0-9]*\) skipped \([0-9]*\)
     for (i = 1; i <= rows; i++) { k = int((i - 1) * (NR - 1) / (rows - 1)) + 1;
       if (k != last) printf "  %7s %6d %7.1f\n", t[k], a[k], r[k] / 1024; last = k } }' "$tsv"
 } | tee "$FAULTS_LOGS/soak-summary.txt"
+# After the first pass, the layer's recycled image buffers and the texture
+# storage of the size class (the largest width and height among the
+# textures: 2000 x 1500 here) are all made; what still comes and goes is the
+# storage of textures under a quarter of the class, at most three at once
+# (the current, the next and one being made), and scratch memory of a few
+# MiB. So the largest sample may exceed the smallest by three quarters of a
+# class texture and 2 %, and by nothing that grows with the run.
+class_kib=$((2000 * 1500 * 4 / 1024))
+limit=$((low / 50 + class_kib * 3 / 4))
 if [ "$FAULTS_SLOW" -eq 1 ]; then
-  awk -v l="$low" -v h="$high" 'BEGIN { exit !(h <= l * 1.10) }' ||
-    e2e_fail "resident memory grew by $growth % after the first pass (limit 10 %)"
+  [ $((high - low)) -le $limit ] ||
+    e2e_fail "resident memory spread $((high - low)) KiB ($growth %) after the first pass (limit $limit KiB)"
 else
   e2e_note "memory not judged under a sanitizer (its quarantine holds freed memory)"
 fi

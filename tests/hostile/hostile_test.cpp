@@ -10,7 +10,9 @@
 #include "tests/fuzz/memory_device.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <random>
 #include <turbojpeg.h>
@@ -23,10 +25,11 @@ constexpr UINT kMaxTextureSide = 4096;
 // What a small file may cost: a few copies of it and the decoders' tables.
 constexpr size_t kSmallHeap = size_t{4} << 20;
 // What the largest image within the decode bound may take while it is
-// decoded and resampled: its 32-bit pixels, the texture, and the decoder's
-// own buffers (libjpeg's coefficients of a progressive file, a CMYK scan).
+// decoded and resampled: the file bytes read, its 32-bit pixels, the
+// texture, the decoder's own buffers (libjpeg's coefficients of a
+// progressive file, a CMYK scan), and a small file's share besides.
 constexpr size_t kBoundPixelBytes = kMaxImagePixels * 4;
-constexpr size_t kBoundHeap = 4 * kBoundPixelBytes + (size_t{64} << 20);
+constexpr size_t kBoundHeap = kMaxReadBytes + 2 * kBoundPixelBytes + kMaxWorkingBytes + kSmallHeap;
 
 enum class Expect {
     Refused,        // both calls fail
@@ -41,6 +44,7 @@ struct Case {
     Bytes file;
     Expect expect;
     size_t heapLimit = kSmallHeap;
+    uint64_t paddedTo = 0; // the file made this long (sparse) after its bytes
 };
 
 struct Outcome {
@@ -50,6 +54,7 @@ struct Outcome {
     UINT width = 0, height = 0;
     std::vector<uint32_t> texels;
     HeapUse heap;
+    double seconds = 0; // both calls together
 };
 
 // Both calls, as the show makes them, with the heap watched throughout.
@@ -57,12 +62,14 @@ Outcome Load(const std::string& path) {
     Outcome out;
     MemoryDevice device(kMaxTextureSide);
     MemoryTexture* texture = nullptr;
+    const auto start = std::chrono::steady_clock::now();
     StartHeapWatch();
     out.info = D3DXGetImageInfoFromFileA(path.c_str(), &out.header);
     // The decode is tried whatever the header read said: it must refuse on
     // its own.
     out.decode = LoadAsShow(device, path.c_str(), nullptr, &texture);
     out.heap = StopHeapWatch();
+    out.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (texture != nullptr) {
         EXPECT_TRUE(texture->GuardIntact()) << "rows written past their pitch";
         out.width = texture->width;
@@ -80,22 +87,24 @@ Outcome Load(const std::string& path) {
 // One line per file, for the record of what was tried.
 void Report(const Case& c, const Outcome& out) {
     std::printf("hostile: %-34s %-4s %7zu bytes  info %08x  decode %08x  %ux%u  largest %zu  "
-                "peak %zu\n",
+                "peak %zu  %.3f s\n",
                 c.name.c_str(), c.extension.c_str(), c.file.size(), static_cast<unsigned>(out.info),
                 static_cast<unsigned>(out.decode), out.width, out.height, out.heap.largestBlock,
-                out.heap.peakGrowth);
+                out.heap.peakGrowth, out.seconds);
 }
 
 void Check(const TempFolder& folder, const Case& c, const Outcome& reference) {
     SCOPED_TRACE(c.name + " as ." + c.extension);
     const std::string path = folder.Write("hostile." + c.extension, c.file);
+    if (c.paddedTo != 0)
+        std::filesystem::resize_file(path, c.paddedTo);
     const Outcome out = Load(path);
     Report(c, out);
     EXPECT_TRUE(out.info == D3D_OK || out.info == D3DXERR_INVALIDDATA) << std::hex << out.info;
     EXPECT_TRUE(out.decode == D3D_OK || out.decode == D3DXERR_INVALIDDATA)
         << std::hex << out.decode;
     EXPECT_LE(out.heap.peakGrowth, c.heapLimit);
-    EXPECT_LE(out.heap.largestBlock, kBoundPixelBytes + 4096);
+    EXPECT_LE(out.heap.largestBlock, std::max(kBoundPixelBytes, kMaxReadBytes) + 4096);
     if (out.info == D3D_OK) {
         EXPECT_TRUE(WithinDecodeBound(out.header.Width, out.header.Height, out.header.Depth));
     }
@@ -402,9 +411,10 @@ TEST(HostileFiles, TheContentDecidesTheFormat) {
 
 // ---- PNG chunks that claim or unpack to more than the file holds -------------------
 
-// The PNG with one more chunk after IHDR: `type`, `data`, and the length
+// The PNG with `count` more chunks after IHDR: `type`, `data`, and the length
 // field `claimed` (the data's own length when 0), checksum made good.
-Bytes PngWithChunk(const Bytes& png, const char* type, const Bytes& data, uint32_t claimed = 0) {
+Bytes PngWithChunk(const Bytes& png, const char* type, const Bytes& data, uint32_t claimed = 0,
+                   int count = 1) {
     Bytes chunk(8);
     SetBig(chunk, 0, claimed != 0 ? claimed : static_cast<uint32_t>(data.size()), 4);
     std::copy(type, type + 4, chunk.begin() + 4);
@@ -412,7 +422,8 @@ Bytes PngWithChunk(const Bytes& png, const char* type, const Bytes& data, uint32
     chunk.resize(chunk.size() + 4);
     SetBig(chunk, chunk.size() - 4, Crc32(&chunk[4], chunk.size() - 8), 4);
     Bytes out(png.begin(), png.begin() + 33); // signature and IHDR
-    out.insert(out.end(), chunk.begin(), chunk.end());
+    for (int i = 0; i < count; ++i)
+        out.insert(out.end(), chunk.begin(), chunk.end());
     out.insert(out.end(), png.begin() + 33, png.end());
     return out;
 }
@@ -445,15 +456,104 @@ TEST(HostileFiles, PngChunks) {
         cases.push_back({std::string(type) + " claiming 2 GiB", "png",
                          PngWithChunk(png.file, type, few, 0x7A000000), Expect::Refused});
     }
-    // libpng unpacks ancillary chunks up to its own limit of 8 MB, then
-    // passes over them.
-    const size_t unpackLimit = size_t{16} << 20;
+    // Chunks the show does not need are stepped over without being unpacked.
     cases.push_back({"zTXt unpacking to 64 MiB", "png", PngWithChunk(png.file, "zTXt", text),
-                     Expect::RefusedOrSame, unpackLimit});
+                     Expect::SameImage});
     cases.push_back({"iCCP unpacking to 64 MiB", "png", PngWithChunk(png.file, "iCCP", profile),
-                     Expect::RefusedOrSame, unpackLimit});
+                     Expect::SameImage});
+    // Many text chunks each just under libpng's own limit of 8 MB unpacked:
+    // 1.9 and 7.7 MB of file, read up to the first image data by the header
+    // read and again by the decode.
+    Bytes nearLimit = Text("Comment");
+    nearLimit.insert(nearLimit.end(), {0, 0});
+    const Bytes packed = Deflated(Bytes(7900000, 'x'));
+    nearLimit.insert(nearLimit.end(), packed.begin(), packed.end());
+    for (int count : {250, 999}) {
+        const Bytes file = PngWithChunk(png.file, "zTXt", nearLimit, 0, count);
+        cases.push_back({std::to_string(count) + " zTXt of 7.9 MB unpacked", "png", file,
+                         Expect::SameImage, kSmallHeap + 2 * file.size()});
+    }
     for (const Case& c : cases)
         Check(folder, c, reference);
+    ExpectResidentSetWithinBound(resident);
+}
+
+// ---- files that cost far more to read than their size says ----------------------
+
+// A progressive JPEG declaring width × height (4:2:0) whose data is `scans`
+// DC scans of no data at all, each of which libjpeg would walk over every
+// block of the image for.
+Bytes JpegScanStorm(uint32_t width, uint32_t height, int scans) {
+    Bytes out = {0xFF, 0xD8, 0xFF, 0xDB, 0x00, 0x43, 0x00};
+    out.insert(out.end(), 64, 1); // one quantisation table of ones
+    out.insert(out.end(), {0xFF, 0xC2, 0x00, 0x11, 0x08});
+    Put16(out, 0);
+    SetBig(out, out.size() - 2, height, 2);
+    Put16(out, 0);
+    SetBig(out, out.size() - 2, width, 2);
+    out.insert(out.end(), {0x03, 0x01, 0x22, 0x00, 0x02, 0x11, 0x00, 0x03, 0x11, 0x00});
+    // A DC table with one code, for the difference 0.
+    out.insert(out.end(), {0xFF, 0xC4, 0x00, 0x14, 0x00, 0x01});
+    out.insert(out.end(), 15, 0);
+    out.push_back(0x00);
+    for (int i = 0; i < scans; ++i)
+        out.insert(out.end(), {0xFF, 0xDA, 0x00, 0x0C, 0x03, 0x01, 0x00, 0x02, 0x00, 0x03, 0x00,
+                               0x00, 0x00, 0x00});
+    out.insert(out.end(), {0xFF, 0xD9});
+    return out;
+}
+
+// A run-length coded HDR of width × height in one colour (mantissas 128,
+// exponent 128: 0.5, stored as 128), in runs of 127.
+Bytes FlatHdr(uint32_t width, uint32_t height) {
+    const std::string head = "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y " + std::to_string(height) +
+                             " +X " + std::to_string(width) + "\n";
+    Bytes line = {2, 2, static_cast<uint8_t>(width >> 8), static_cast<uint8_t>(width)};
+    for (int channel = 0; channel < 4; ++channel) {
+        for (uint32_t x = 0; x < width; x += 127)
+            line.insert(line.end(), {static_cast<uint8_t>(128 + std::min(127u, width - x)), 128});
+    }
+    Bytes out = Text(head);
+    for (uint32_t y = 0; y < height; ++y)
+        out.insert(out.end(), line.begin(), line.end());
+    return out;
+}
+
+TEST(HostileFiles, FilesCostlierThanTheirSize) {
+    const size_t resident = PeakResidentBytes();
+    TempFolder folder;
+    constexpr uint64_t kGiB = uint64_t{1} << 30;
+    // Every intact file followed by a sparse gigabyte: the decode reads no
+    // more than its image can take.
+    for (const Format& format : IntactFiles()) {
+        const Outcome reference = Reference(folder, format);
+        Check(folder,
+              {"padded to 1 GiB", format.extension, format.file, Expect::SameImage,
+               kSmallHeap + 2 * kMetadataBytes, kGiB},
+              reference);
+    }
+    // Scan storms: refused from their headers, before any scan is decoded.
+    for (int scans : {499, 600})
+        Check(folder,
+              {std::to_string(scans) + " empty scans of 16384 x 4096", "jpg",
+               JpegScanStorm(16384, 4096, scans), Expect::Refused},
+              Outcome{});
+    // The largest HDR within the bound, padded: decoded a scanline at a
+    // time, with no float copy of the image.
+    Outcome grey;
+    grey.width = grey.height = 0;
+    const Case hdr{"16384 x 4096 coded, padded to 1 GiB",
+                   "hdr",
+                   FlatHdr(16384, 4096),
+                   Expect::RefusedOrImage,
+                   kBoundHeap,
+                   kGiB};
+    Check(folder, hdr, grey);
+    const Outcome out = Load(folder.Write("flat.hdr", hdr.file));
+    ASSERT_EQ(out.decode, D3D_OK);
+    EXPECT_EQ(out.width, kMaxTextureSide);
+    EXPECT_EQ(std::count(out.texels.begin(), out.texels.end(), 0xFF808080u),
+              static_cast<ptrdiff_t>(out.texels.size()));
     ExpectResidentSetWithinBound(resident);
 }
 
