@@ -73,11 +73,12 @@ bool DecodeDds(const ImageBytes& bytes, const ImageHeader& header, const PixelRo
 bool ReadPfmHeader(const ImageBytes& bytes, ImageHeader& header);
 bool DecodePfm(const ImageBytes& bytes, const ImageHeader& header, const PixelRows& rows);
 bool ReadBmpHeader(const ImageBytes& bytes, ImageHeader& header);
+bool DecodeBmp(const ImageBytes& bytes, const ImageHeader& header, const PixelRows& rows);
 bool ReadTgaHeader(const ImageBytes& bytes, ImageHeader& header);
 bool ReadPnmHeader(const ImageBytes& bytes, ImageHeader& header);
 bool DecodePnm(const ImageBytes& bytes, const ImageHeader& header, const PixelRows& rows);
 bool ReadHdrHeader(const ImageBytes& bytes, ImageHeader& header);
-// BMP, TGA and HDR through stb_image, after their header reads.
+// TGA and HDR through stb_image, after their header reads.
 bool DecodeStb(const ImageBytes& bytes, const ImageHeader& header, const PixelRows& rows);
 
 // A TurboJPEG scaling factor and the size a decode with it gives: each side

@@ -57,6 +57,7 @@ bool DecodeImage(const ImageBytes& bytes, const ImageHeader& header, const Pixel
     case D3DXIFF_PPM:
         return DecodePnm(bytes, header, rows);
     case D3DXIFF_BMP:
+        return DecodeBmp(bytes, header, rows);
     case D3DXIFF_TGA:
     case D3DXIFF_HDR:
         return DecodeStb(bytes, header, rows);

@@ -1,4 +1,4 @@
-// BMP, TGA and Radiance HDR pixels through stb_image, and the HDR header.
+// TGA and Radiance HDR pixels through stb_image, and the HDR header.
 // stb_image does not stop at the end of its input: from memory it reads zeros
 // and carries on, and its HDR reader then spins for ever on a zero run
 // length. So it reads through callbacks that note any read past the end (the
@@ -11,7 +11,6 @@
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_NO_STDIO
 #define STBI_NO_FAILURE_STRINGS
-#define STBI_ONLY_BMP
 #define STBI_ONLY_TGA
 #define STBI_ONLY_HDR
 #define STBI_MAX_DIMENSIONS 16384
