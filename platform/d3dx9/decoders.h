@@ -128,12 +128,13 @@ bool DecodeDds(const ImageBytes& bytes, const ImageHeader& header, const PixelRo
 bool ReadPfmHeader(const ImageBytes& bytes, ImageHeader& header);
 bool DecodePfm(const ImageBytes& bytes, const ImageHeader& header, const PixelRows& rows);
 bool ReadBmpHeader(const ImageBytes& bytes, ImageHeader& header);
+bool DecodeBmp(const ImageBytes& bytes, const ImageHeader& header, const PixelRows& rows);
 bool ReadTgaHeader(const ImageBytes& bytes, ImageHeader& header);
 bool ReadPnmHeader(const ImageBytes& bytes, ImageHeader& header);
 bool DecodePnm(const ImageBytes& bytes, const ImageHeader& header, const PixelRows& rows);
 bool ReadHdrHeader(const ImageBytes& bytes, ImageHeader& header);
 bool DecodeHdr(const ImageBytes& bytes, const ImageHeader& header, const PixelRows& rows);
-// BMP and TGA through stb_image, after their header reads.
+// TGA through stb_image, after its header read.
 bool DecodeStb(const ImageBytes& bytes, const ImageHeader& header, const PixelRows& rows);
 
 // A TurboJPEG scaling factor and the size a decode with it gives: each side

@@ -70,6 +70,7 @@ bool DecodeImage(const ImageBytes& bytes, const ImageHeader& header, const Pixel
     case D3DXIFF_HDR:
         return DecodeHdr(bytes, header, rows);
     case D3DXIFF_BMP:
+        return DecodeBmp(bytes, header, rows);
     case D3DXIFF_TGA:
         return DecodeStb(bytes, header, rows);
     default:

@@ -1,4 +1,4 @@
-// BMP and TGA pixels through stb_image. stb_image does not stop at the end of
+// TGA pixels through stb_image. stb_image does not stop at the end of
 // its input: from memory it reads zeros and carries on. So it reads through
 // callbacks that note any read past the end (the file is truncated, and
 // refused rather than shown with a black tail) and answer it with newlines,
@@ -9,7 +9,6 @@
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_NO_STDIO
 #define STBI_NO_FAILURE_STRINGS
-#define STBI_ONLY_BMP
 #define STBI_ONLY_TGA
 #define STBI_MAX_DIMENSIONS 16384
 #include <stb_image.h>

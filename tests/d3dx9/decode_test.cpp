@@ -37,6 +37,10 @@ const FormatCase kFormats[] = {
      D3DXIFF_BMP, 0, [](Bytes& b) { b[28] = 7; }},
     {"scan.dib", false, [](const Image& i) { return BmpFile(i, 32, true); }, D3DFMT_X8R8G8B8,
      D3DXIFF_BMP, 0, [](Bytes& b) { b[14] = 41; }},
+    {"palette.bmp", false, [](const Image& i) { return BmpFile(i, 8, false); }, D3DFMT_X8R8G8B8,
+     D3DXIFF_BMP, 0, [](Bytes& b) { b[28] = 7; }},
+    {"os2.bmp", false, [](const Image& i) { return BmpFile(i, 8, false, {.headerSize = 12}); },
+     D3DFMT_X8R8G8B8, D3DXIFF_BMP, 0, [](Bytes& b) { b[22] = 2; }}, // two planes
     {"texture.dds", true, DdsA8R8G8B8File, D3DFMT_A8R8G8B8, D3DXIFF_DDS, 0,
      [](Bytes& b) { b[4] = 99; }},
     {"sky.hdr", false, HdrFile, D3DFMT_A32B32G32R32F, D3DXIFF_HDR, 0,
@@ -153,6 +157,22 @@ TEST(D3dxDecode, GreyAndSampleDepths) {
     EXPECT_EQ(FirstTexel(folder.Write("15.ppm", PnmFile(colour, false, 15))), 0xFF44FF88u);
     EXPECT_EQ(FirstTexel(folder.Write("16.ppm", PnmFile(colour, false, 65535))), 0xFF40FF80u);
     EXPECT_EQ(FirstTexel(folder.Write("be.pfm", PfmFile(colour, false, false))), 0xFF40FF80u);
+    // Bit fields narrower than 8 bits repeat their high bits; wider ones keep
+    // their top 8. 1-5-5-5: alpha 1, red 8, green 31, blue 16; 2-10-10-10:
+    // alpha 1, red 0x100, green 0x3FF, blue 0x200.
+    const Image pixel = FlatImage(1, 1, 0);
+    const Bytes argb1555 =
+        BmpFile(pixel, 16, false,
+                {.headerSize = 56, .compression = 3, .masks = {0x7C00, 0x3E0, 0x1F, 0x8000}});
+    const Bytes argb2101010 = BmpFile(
+        pixel, 32, false,
+        {.headerSize = 124, .compression = 3, .masks = {0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000}});
+    EXPECT_EQ(FirstTexel(folder.Write("1555.bmp", WithPixels(argb1555, {0xF0, 0xA3, 0, 0})), &info),
+              0xFF42FF84u);
+    EXPECT_EQ(info.Format, D3DFMT_A1R5G5B5);
+    EXPECT_EQ(
+        FirstTexel(folder.Write("2101010.bmp", WithPixels(argb2101010, {0, 0xFE, 0x0F, 0x50}))),
+        0x5540FF80u);
 }
 
 TEST(D3dxDecode, FloatSamplesAreClampedNotToneMapped) {

@@ -61,30 +61,66 @@ Image FlatImage(UINT width, UINT height, uint32_t argb) {
     return Image{width, height, std::vector<uint32_t>(size_t{width} * height, argb)};
 }
 
-Bytes BmpFile(const Image& image, int bits, bool topDown) {
-    const uint32_t rowBytes = (image.width * bits / 8 + 3) / 4 * 4;
-    Bytes out{'B', 'M'};
-    Put32(out, 54 + rowBytes * image.height);
-    Put32(out, 0);
-    Put32(out, 54);
-    Put32(out, 40);
-    Put32(out, image.width);
-    Put32(out, topDown ? static_cast<uint32_t>(-static_cast<int32_t>(image.height)) : image.height);
-    Put16(out, 1);
-    Put16(out, bits);
-    for (int i = 0; i < 6; ++i)
-        Put32(out, 0);
+Bytes BmpFile(const Image& image, int bits, bool topDown, const BmpOptions& options) {
+    std::vector<uint32_t> palette;
+    Bytes pixels;
+    const size_t rowBytes = (image.width * bits + 31) / 32 * 4;
     for (UINT r = 0; r < image.height; ++r) {
-        const UINT y = topDown ? r : image.height - 1 - r;
+        Bytes row(rowBytes);
         for (UINT x = 0; x < image.width; ++x) {
-            const uint32_t p = image.At(x, y);
-            out.insert(out.end(), {Channel(p, 0), Channel(p, 8), Channel(p, 16)});
-            if (bits == 32)
-                out.push_back(0); // BI_RGB: the fourth byte is not alpha
+            const uint32_t p = image.At(x, topDown ? r : image.height - 1 - r), at = x * bits;
+            auto index = std::find(palette.begin(), palette.end(), p);
+            if (bits <= 8 && index == palette.end())
+                index = palette.insert(index, p);
+            if (bits <= 8)
+                row[at / 8] |=
+                    static_cast<uint8_t>((index - palette.begin()) << (8 - bits - at % 8));
+            for (int i = 0; bits > 8 && i < bits / 8; ++i)
+                row[at / 8 + i] = i < 3 ? Channel(p, 8 * i) : 0;
         }
-        out.resize(out.size() + rowBytes - image.width * bits / 8);
+        pixels.insert(pixels.end(), row.begin(), row.end());
     }
+    if (options.compression == 1 || options.compression == 2)
+        pixels.clear();
+    if (options.paletteEntries != 0)
+        palette.resize(options.paletteEntries);
+    const bool core = options.headerSize == 12;
+    // The three colour masks follow a 40-byte header and are inside longer
+    // ones.
+    const size_t headerEnd =
+        14 + options.headerSize + (options.headerSize == 40 && options.compression == 3 ? 12 : 0);
+    const size_t offset = headerEnd + palette.size() * (core ? 3 : 4);
+    Bytes out{'B', 'M'};
+    for (size_t v : {offset + pixels.size(), size_t{0}, offset, size_t{options.headerSize}})
+        Put32(out, static_cast<uint32_t>(v));
+    if (core) {
+        for (uint32_t v : {image.width, image.height, 1u, static_cast<UINT>(bits)})
+            Put16(out, v);
+    } else {
+        Put32(out, image.width);
+        Put32(out, topDown ? 0u - image.height : image.height);
+        Put16(out, 1);
+        Put16(out, bits);
+        for (uint32_t v :
+             {options.compression, 0u, 0u, 0u, static_cast<uint32_t>(palette.size()), 0u,
+              options.masks[0], options.masks[1], options.masks[2], options.masks[3]})
+            Put32(out, v);
+        out.resize(headerEnd);
+    }
+    for (uint32_t p : palette) {
+        out.insert(out.end(), {Channel(p, 0), Channel(p, 8), Channel(p, 16)});
+        if (!core)
+            out.push_back(0);
+    }
+    out.insert(out.end(), pixels.begin(), pixels.end());
     return out;
+}
+
+Bytes WithPixels(Bytes bmp, const Bytes& pixels) {
+    bmp.resize(bmp[10] | bmp[11] << 8);
+    bmp.insert(bmp.end(), pixels.begin(), pixels.end());
+    Set32(bmp, 2, static_cast<uint32_t>(bmp.size()));
+    return bmp;
 }
 
 Bytes TgaFile(const Image& image, int bits, bool rle) {

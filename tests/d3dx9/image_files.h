@@ -23,7 +23,21 @@ Image NoiseImage(UINT width, UINT height, bool alpha = false);
 // One colour everywhere.
 Image FlatImage(UINT width, UINT height, uint32_t argb);
 
-Bytes BmpFile(const Image& image, int bits, bool topDown);     // 24 or 32 bits, BI_RGB
+// The rest of a BMP's layout. Palette images (1 to 8 bits) get a palette of
+// the image's colours in the order the file stores them, of which only the
+// first paletteEntries are written when that is not 0. Other images are
+// written as B, G, R (and a zero byte at 32 bits); run-length files get no
+// pixels, and 16-bit ones none that mean anything: WithPixels gives them
+// theirs.
+struct BmpOptions {
+    uint32_t headerSize = 40; // 12 is OS/2's core header
+    uint32_t compression = 0; // BI_RGB; BI_RLE8 1, BI_RLE4 2, BI_BITFIELDS 3
+    uint32_t masks[4] = {};   // red, green, blue, alpha, for bit fields
+    uint32_t paletteEntries = 0;
+};
+Bytes BmpFile(const Image& image, int bits, bool topDown, const BmpOptions& options = {});
+// The BMP with `pixels` in place of its pixel data.
+Bytes WithPixels(Bytes bmp, const Bytes& pixels);
 Bytes TgaFile(const Image& image, int bits, bool rle);         // 24 or 32 bits, bottom-up
 Bytes PnmFile(const Image& image, bool grey, uint32_t maxval); // P6 or P5, binary
 Bytes PfmFile(const Image& image, bool grey, bool littleEndian);

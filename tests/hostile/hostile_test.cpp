@@ -586,6 +586,79 @@ TEST(HostileFiles, JpegFrameBehindLargeMetadata) {
     ExpectResidentSetWithinBound(resident);
 }
 
+// ---- BMP palettes and run-length streams ------------------------------------------
+
+// A 4 x 3 run-length bitmap (RLE8, or RLE4 at 4 bits) of palette {blue, red}
+// whose pixels are `stream`.
+constexpr uint32_t kBlue = 0xFF0000FF, kRed = 0xFFFF0000;
+Bytes RunLength(const Bytes& stream, int bits = 8) {
+    Image image = FlatImage(4, 3, kBlue);
+    image.argb[11] = kRed;
+    return WithPixels(BmpFile(image, bits, false, {.compression = bits == 8 ? 1u : 2u}), stream);
+}
+
+TEST(HostileFiles, BmpPalettesAndRunLengths) {
+    TempFolder folder;
+    const Image noise = NoiseImage(37, 23);
+    Image sixteen = noise, two = noise, shortPalette = noise, greys{16, 16, {}};
+    for (size_t i = 0; i < noise.argb.size(); ++i) {
+        sixteen.argb[i] &= 0xFFFF00FF;
+        two.argb[i] = noise.argb[i] & 0x800000 ? kRed : kBlue;
+        // Indices past a one-entry palette (that of the bottom-left pixel)
+        // are black, not whatever lay in memory.
+        if (noise.argb[i] != noise.argb[22 * 37])
+            shortPalette.argb[i] = 0xFF000000;
+    }
+    for (uint32_t grey = 0; grey < 256; ++grey)
+        greys.argb.push_back(0xFF000000 | grey * 0x010101);
+    Bytes topDown = RunLength({4, 1, 0, 1});
+    Set32(topDown, 22, 0u - 3);
+    Bytes sizeLie = RunLength({4, 1, 0, 1});
+    Set32(sizeLie, 34, 100);
+    const uint32_t B = kBlue, R = kRed;
+    const struct {
+        const char* name;
+        Bytes file;
+        Image image; // top-down; none for a refused file
+    } cases[] = {
+        {"1-bit", BmpFile(two, 1, false), two},
+        {"4-bit top-down", BmpFile(sixteen, 4, true), sixteen},
+        {"OS/2 core header, 256 greys", BmpFile(greys, 8, false, {.headerSize = 12}), greys},
+        {"one-entry palette", BmpFile(noise, 8, false, {.paletteEntries = 1}), shortPalette},
+        // Pixels the stream skips take palette entry 0; pixels past the
+        // right edge are dropped, and the stream past the top row ignored.
+        {"RLE run past the right edge",
+         RunLength({6, 1, 0, 0, 4, 0, 0, 0, 4, 1, 0, 1}),
+         {4, 3, {R, R, R, R, B, B, B, B, R, R, R, R}}},
+        {"RLE absolute run past the edge",
+         RunLength({0, 6, 1, 1, 1, 1, 1, 1, 0, 1}),
+         {4, 3, {B, B, B, B, B, B, B, B, R, R, R, R}}},
+        {"RLE delta, end of line",
+         RunLength({0, 2, 1, 1, 1, 1, 0, 0, 0, 1}),
+         {4, 3, {B, B, B, B, B, R, B, B, B, B, B, B}}},
+        {"RLE delta past the top",
+         RunLength({2, 1, 0, 2, 1, 200, 1, 1}),
+         {4, 3, {B, B, B, B, B, B, B, B, R, R, B, B}}},
+        {"RLE4 runs, padded absolute run",
+         RunLength({3, 0x10, 0, 0, 0, 5, 0x01, 0x10, 0x10, 0, 0, 1}, 4),
+         {4, 3, {B, B, B, B, B, R, R, B, R, B, R, B}}},
+        {"RLE ending early", RunLength({4, 1, 0, 0}), {}},
+        {"RLE delta cut short", RunLength({4, 1, 0, 2, 1}), {}},
+        {"RLE absolute run cut short", RunLength({0, 10, 1, 1, 1}), {}},
+        {"RLE top-down", topDown, {}},
+        {"RLE size past the end", sizeLie, {}},
+    };
+    for (const auto& c : cases) {
+        Outcome shows;
+        shows.width = c.image.width;
+        shows.height = c.image.height;
+        shows.texels = c.image.argb;
+        Check(folder,
+              {c.name, "bmp", c.file, c.image.argb.empty() ? Expect::Refused : Expect::SameImage},
+              shows);
+    }
+}
+
 // ---- DDS layouts that are not plain images ---------------------------------------
 
 Bytes DdsWithData(Bytes header, size_t dataBytes) {
