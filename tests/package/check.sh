@@ -3,6 +3,8 @@
 #   check.sh install ROOT BUILD_DIR CMAKE   cmake --install into ROOT, files in place
 #   check.sh manual ROOT VERSION           the page renders cleanly and agrees with --help
 #   check.sh desktop-validate ROOT         desktop-file-validate accepts the entry
+#   check.sh metainfo-validate ROOT        appstreamcli accepts the AppStream metadata,
+#                                          which names the entry's categories
 #   check.sh desktop-launch ROOT           the entry's command line reaches vimbora intact
 # Exit 77 tells CTest a step was skipped for want of a tool.
 set -euo pipefail
@@ -12,6 +14,8 @@ prefix=$root/usr
 manual=$prefix/share/man/man1/vimbora.1.gz
 desktop=$prefix/share/applications/vimbora.desktop
 icon=$prefix/share/icons/hicolor/scalable/apps/vimbora.svg
+metainfo_dir=$prefix/share/metainfo
+sources=$(cd "$(dirname "$0")/../.." && pwd)
 
 fail() {
     echo "FAIL: $*" >&2
@@ -34,13 +38,22 @@ install)
     cmake=$4
     rm -rf "$root"
     DESTDIR=$root "$cmake" --install "$build" --prefix /usr >/dev/null
+    doc=$prefix/share/doc/vimbora
     for file in "$prefix/bin/vimbora" "$manual" "$desktop" "$icon" \
-        "$prefix/share/doc/vimbora/README.md" "$prefix/share/doc/vimbora/CHANGELOG.md" \
-        "$prefix/share/doc/vimbora/LICENSE"; do
+        "$doc/README.md" "$doc/copyright" "$doc/changelog.gz"; do
         [ -f "$file" ] || fail "not installed: ${file#"$root"}"
     done
     [ -x "$prefix/bin/vimbora" ] || fail "usr/bin/vimbora is not executable"
-    gzip -t "$manual" || fail "the manual page is not a valid gzip file"
+    for file in "$manual" "$doc/changelog.gz"; do
+        gzip -t "$file" || fail "${file#"$root"} is not a valid gzip file"
+    done
+    grep -q -F "$(sed -n 's/^Copyright (c) //p' "$sources/LICENSE")" "$doc/copyright" ||
+        fail "the copyright file does not carry the notice of LICENSE"
+    for size in 48 64 128 256; do
+        png=$prefix/share/icons/hicolor/${size}x$size/apps/vimbora.png
+        [ "$(identify -format %wx%h "$png" 2>/dev/null)" = "${size}x$size" ] ||
+            fail "no ${size}x$size icon at ${png#"$root"}"
+    done
     if command -v xmllint >/dev/null; then
         xmllint --noout "$icon" || fail "the icon is not well-formed SVG"
     fi
@@ -60,6 +73,18 @@ manual)
 desktop-validate)
     command -v desktop-file-validate >/dev/null || skip "desktop-file-validate is not installed"
     desktop-file-validate "$desktop" || fail "desktop-file-validate rejects the desktop entry"
+    ;;
+metainfo-validate)
+    command -v appstreamcli >/dev/null || skip "appstreamcli is not installed"
+    metainfo=$(echo "$metainfo_dir"/*.metainfo.xml)
+    [ -f "$metainfo" ] || fail "not one metainfo file in ${metainfo_dir#"$root"}"
+    appstreamcli validate --no-net "$metainfo" || fail "appstreamcli rejects the AppStream metadata"
+    from_entry=$(sed -n 's/^Categories=//p' "$desktop" | tr ';' '\n' | sed '/^$/d')
+    from_metainfo=$(sed -n 's/.*<category>\(.*\)<\/category>.*/\1/p' "$metainfo")
+    [ "$from_entry" = "$from_metainfo" ] ||
+        fail "the metainfo and the desktop entry name different categories"
+    grep -q "<release version=\"$(sed -n 's/^## \[\([0-9][^]]*\)\].*/\1/p' "$sources/CHANGELOG.md" | head -n 1)\"" "$metainfo" ||
+        fail "the metainfo lacks the newest release of CHANGELOG.md"
     ;;
 desktop-launch)
     # GIO parses Exec= the way GNOME and most launchers do. A stand-in vimbora
