@@ -1,5 +1,8 @@
 // Message boxes: SDL's simple message box, and the same words on standard
-// error so that a run without a display still tells its user.
+// error so that a run without a display still tells its user. Without a
+// display no box is tried at all: SDL would hand it to a dialog program
+// (zenity, where one is installed), whose own complaints about the missing
+// display would then reach standard error beside ours.
 #include <cstdio>
 
 #include "platform/user32/sdl_window.h"
@@ -23,10 +26,11 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     default:
         break;
     }
-    // Without a display SDL fails at once; the box has only its OK button,
-    // so the answer is IDOK either way.
-    SDL_Window* parent = AcquireSdlWindow(owner);
-    SDL_ShowSimpleMessageBox(icon, shownCaption, shownText, parent);
-    ReleaseSdlWindow(parent);
+    // The box has only its OK button, so the answer is IDOK either way.
+    if (VideoOnDisplay()) {
+        SDL_Window* parent = AcquireSdlWindow(owner);
+        SDL_ShowSimpleMessageBox(icon, shownCaption, shownText, parent);
+        ReleaseSdlWindow(parent);
+    }
     return IDOK;
 }

@@ -68,6 +68,9 @@ struct Window {
 
 // Starts SDL's video on first use; false when it cannot start.
 bool StartVideo();
+// Whether SDL's video runs on a display someone sees (not SDL's dummy or
+// offscreen driver); starts it on first use.
+bool VideoOnDisplay();
 // Whether windows may open on the video driver SDL chose, given the drivers
 // asked for by name (SDL_VIDEODRIVER, may be null).
 bool VideoDriverAccepted(const char* driver, const char* requested);

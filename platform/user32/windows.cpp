@@ -66,6 +66,10 @@ bool StartVideo() {
     return true;
 }
 
+bool VideoOnDisplay() {
+    return StartVideo() && windowManaged;
+}
+
 bool VideoDriverAccepted(const char* driver, const char* requested) {
     if (driver == nullptr) {
         return false;

@@ -130,7 +130,8 @@ const char* WriteInput(const uint8_t* data, size_t size) {
     }
     FILE* file = std::fopen(inputPath, "wb");
     Check(file != nullptr, "the input file opens");
-    Check(std::fwrite(data, 1, size, file) == size && std::fclose(file) == 0,
+    // An empty input writes nothing (fwrite must not see its null pointer).
+    Check((size == 0 || std::fwrite(data, 1, size, file) == size) && std::fclose(file) == 0,
           "the input file is written");
     return inputPath;
 }
