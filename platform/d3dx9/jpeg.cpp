@@ -58,6 +58,7 @@ bool Succeeded(tjhandle handle, int result, const std::vector<uint8_t>& data) {
 // coefficients of the whole image (a progressive file, or a sequential one
 // whose first scan does not hold every component) and what they take.
 struct JpegCost {
+    uint64_t frameBlocks = 0; // of all components together
     uint64_t scanBlocks = 0;
     uint64_t coefficientBytes = 0;
 };
@@ -130,17 +131,21 @@ bool MeasureJpeg(const std::vector<uint8_t>& data, JpegCost& cost) {
         at = body + length - 2;
     }
     // Each block's 64 coefficients, two bytes each.
+    cost.frameBlocks = frameBlocks;
     cost.coefficientBytes = wholeImageBuffered ? frameBlocks * 128 : 0;
     return true;
 }
 
-// True when decoding `data` stays within the load's work and memory: the
+// True when decoding the file stays within the load's work and memory: the
 // scans a progressive file may repeat without limit are counted before any
-// is decoded.
-bool WithinJpegBudget(const std::vector<uint8_t>& data, uint64_t otherWorkingBytes) {
+// is decoded. And a file shorter than an eighth of a byte a block cannot
+// hold the image (every block codes its DC coefficient in at least one bit):
+// it is refused before anything of the image's size is allocated.
+bool WithinJpegBudget(const ImageBytes& bytes, uint64_t otherWorkingBytes) {
     JpegCost cost;
-    return MeasureJpeg(data, cost) && cost.scanBlocks <= kMaxJpegScanBlocks &&
-           cost.coefficientBytes + otherWorkingBytes <= kMaxWorkingBytes;
+    return MeasureJpeg(bytes.data, cost) && cost.scanBlocks <= kMaxJpegScanBlocks &&
+           cost.coefficientBytes + otherWorkingBytes <= kMaxWorkingBytes &&
+           bytes.fileSize >= cost.frameBlocks / 8;
 }
 
 struct JpegHeader {
@@ -239,7 +244,7 @@ bool ReadJpegHeader(const ImageBytes& bytes, ImageHeader& header) {
     header.workingBytes = IsCmyk(jpeg.colorspace) ? pixels * 4 : 0;
     // What the part read so far shows of the scans is already within the
     // budget, or the file is refused without reading the rest.
-    return WithinJpegBudget(bytes.data, header.workingBytes);
+    return WithinJpegBudget(bytes, header.workingBytes);
 }
 
 bool DecodeJpeg(const ImageBytes& bytes, const ImageHeader&, const PixelRows& rows) {
@@ -249,7 +254,7 @@ bool DecodeJpeg(const ImageBytes& bytes, const ImageHeader&, const PixelRows& ro
     JpegHeader jpeg;
     bool ok = ReadHeader(handle, bytes.data, jpeg) &&
               WithinJpegBudget(
-                  bytes.data, IsCmyk(jpeg.colorspace) ? uint64_t{rows.width} * rows.height * 4 : 0);
+                  bytes, IsCmyk(jpeg.colorspace) ? uint64_t{rows.width} * rows.height * 4 : 0);
     if (ok) {
         // The rows' size must be one the DCT scaling gives exactly; asked
         // for it, TurboJPEG picks that factor and the inverse DCT itself

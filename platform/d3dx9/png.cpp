@@ -67,6 +67,7 @@ struct PngResult {
     png_uint_32 width = 0, height = 0;
     int colorType = 0;
     bool transparency = false;
+    size_t rowBytes = 0; // of a stored row, its filter byte not counted
 };
 
 // The read itself. Only plain values live here, so that libpng's error exit
@@ -85,6 +86,7 @@ bool RunRead(png_structp png, png_infop info, PngInput& input, png_bytepp rowPoi
     result.height = png_get_image_height(png, info);
     result.colorType = png_get_color_type(png, info);
     result.transparency = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+    result.rowBytes = png_get_rowbytes(png, info);
     if (rows == nullptr)
         return true;
     if (result.width != rows->width || result.height != rows->height)
@@ -138,6 +140,12 @@ bool ReadPngHeader(const ImageBytes& bytes, ImageHeader& header) {
     else
         header.info.Format = D3DFMT_X8R8G8B8;
     header.info.ImageFileFormat = D3DXIFF_PNG;
+    // Deflate packs at most 1032 bytes into one: a file shorter than its rows
+    // packed that tightly cannot hold the image, and is refused before
+    // anything of the image's size is allocated.
+    const uint64_t storedBytes = uint64_t{png.height} * (1 + png.rowBytes);
+    if (bytes.fileSize < storedBytes / 1032)
+        return false;
     // The compressed rows at worst: stored deflate blocks of every row with
     // its filter byte, twice over for the chunking and the passes of an
     // interlaced image, and room for metadata.
