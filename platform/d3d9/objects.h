@@ -247,6 +247,8 @@ struct Device final : IDirect3DDevice9 {
     std::vector<SDL_Texture*> keptStorage;
     int storageClassWidth = 0;
     int storageClassHeight = 0;
+    // Rows repeating a texture's edges on their way to its storage.
+    std::vector<uint8_t> edgeBand;
 
     // The frame being built since the last Present; its first `frameRun`
     // commands have already gone to SDL (a lock or a read-back mid-frame

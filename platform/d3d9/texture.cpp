@@ -103,26 +103,29 @@ void RepeatEdges(const Texture& texture, const SDL_Rect& area, const uint8_t* pi
     const uint8_t* lastRow = pixels + static_cast<ptrdiff_t>(area.h - 1) * pitch;
     // Fills `rows` rows of `columns` texels at (x, y) of the storage, each
     // row's texels from `row(r)`: a pointer to one texel repeated across,
-    // or with `copyRow` to a whole row of `columns` texels.
+    // or with `copyRow` to a whole row of `columns` texels. Uploaded in
+    // bands of a few rows through the device's one band buffer, so that no
+    // buffer the size of the strip comes and goes.
+    std::vector<uint8_t>& band = texture.device->edgeBand;
     const auto fill = [&](int x, int y, int columns, int rows, bool copyRow, auto row) {
-        if (columns <= 0 || rows <= 0) {
-            return;
-        }
-        ImageBuffer strip = TakeImageBuffer(static_cast<size_t>(columns) * rows * 4);
-        for (int r = 0; r < rows; r++) {
-            uint8_t* out = strip.data() + static_cast<size_t>(r) * columns * 4;
-            const uint8_t* in = row(r);
-            if (copyRow) {
-                std::memcpy(out, in, static_cast<size_t>(columns) * 4);
-                continue;
+        constexpr int kBandRows = 32;
+        for (int first = 0; first < rows && columns > 0; first += kBandRows) {
+            const int count = std::min(kBandRows, rows - first);
+            band.resize(static_cast<size_t>(columns) * count * 4);
+            for (int r = 0; r < count; r++) {
+                uint8_t* out = band.data() + static_cast<size_t>(r) * columns * 4;
+                const uint8_t* in = row(first + r);
+                if (copyRow) {
+                    std::memcpy(out, in, static_cast<size_t>(columns) * 4);
+                    continue;
+                }
+                for (int c = 0; c < columns; c++) {
+                    std::memcpy(out + static_cast<size_t>(c) * 4, in, 4);
+                }
             }
-            for (int c = 0; c < columns; c++) {
-                std::memcpy(out + static_cast<size_t>(c) * 4, in, 4);
-            }
+            const SDL_Rect rect{x, y + first, columns, count};
+            SDL_UpdateTexture(texture.sdlTexture, &rect, band.data(), columns * 4);
         }
-        const SDL_Rect rect{x, y, columns, rows};
-        SDL_UpdateTexture(texture.sdlTexture, &rect, strip.data(), columns * 4);
-        GiveBackImageBuffer(std::move(strip));
     };
     fill(width, area.y, extraWidth, area.h, false,
          [&](int r) { return pixels + static_cast<ptrdiff_t>(r) * pitch + (area.w - 1) * 4; });
