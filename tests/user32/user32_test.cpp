@@ -110,7 +110,8 @@ RECT SdlClient(HWND window) {
     return {x, y, x + width, y + height};
 }
 
-void PushKey(HWND window, SDL_Keycode symbol, SDL_Scancode code, Uint16 modifiers, bool down) {
+void PushKey(HWND window, SDL_Keycode symbol, SDL_Scancode code, Uint16 modifiers, bool down,
+             bool repeat) {
     SDL_Event event{};
     event.key.type = down ? SDL_KEYDOWN : SDL_KEYUP;
     event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
@@ -118,6 +119,7 @@ void PushKey(HWND window, SDL_Keycode symbol, SDL_Scancode code, Uint16 modifier
     event.key.keysym.sym = symbol;
     event.key.keysym.scancode = code;
     event.key.keysym.mod = modifiers;
+    event.key.repeat = repeat ? 1 : 0;
     ASSERT_EQ(1, SDL_PushEvent(&event));
 }
 
