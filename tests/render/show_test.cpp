@@ -1,5 +1,6 @@
 // The show's passes with the keys' commands: the pause, the steps forward and
-// back with their short crossfades, and the images remembered for them.
+// back, and the images remembered for them.
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 
@@ -10,34 +11,17 @@
 
 namespace {
 
-constexpr int64_t ticksPerSecond = 1000000000;
-constexpr int64_t start = 5000000000000;
+using enum ShowCommand;
+constexpr int64_t second = 1000000000; // counter ticks
 
-int64_t At(double seconds) {
-    return start + static_cast<int64_t>(seconds * ticksPerSecond);
-}
-
-// What the last frame showed: the two slides' images and the next one's
-// weight as its vertex colour.
+// What a frame showed: the two slides' files and the next one's weight.
 struct Picture {
-    std::string current;
-    std::string next;
+    std::string current, next;
     DWORD nextColour;
     bool operator==(const Picture&) const = default;
 };
 
-void PrintTo(const Picture& picture, std::ostream* out) {
-    *out << picture.current << " + " << picture.next << " x" << std::hex << picture.nextColour;
-}
-
-DWORD NextColour() {
-    DWORD colour = 0;
-    std::memcpy(&colour, fake::BytesOf(nextSlide.vertexBuffer) + offsetof(SlideVertex, diffuse),
-                sizeof colour);
-    return colour;
-}
-
-DWORD ColourOfWeight(float fadeFactor) {
+DWORD Weight(float fadeFactor) {
     return CrossfadeColorsFor(fadeFactor).next;
 }
 
@@ -47,189 +31,102 @@ class ShowTest : public RenderTest {
         showCommands.clear();
         RenderTest::TearDown();
     }
-
-    // Start-up with the given image files, and the show's clock at 0 s.
-    void Begin(std::initializer_list<const char*> names) {
-        for (const char* name : names) {
-            AddFile(name);
+    void Begin(int images) {
+        for (char name = 'a'; name < 'a' + images; ++name) {
+            AddFile(std::string("good_") + name + ".jpg");
         }
         StartShow();
-        ::StartShow(ticksPerSecond, At(0.0));
+        ::StartShow(second, 0);
+        fake::calls.clear();
     }
-
-    // One pass at `seconds`, after the given commands; no pass loads more
-    // than one image. Returns the frame.
-    Picture Pass(double seconds, std::initializer_list<ShowCommand> commands = {}) {
-        for (ShowCommand command : commands) {
+    // One pass at `seconds`, after the given presses; it loads one image at most.
+    Picture Pass(double seconds, std::initializer_list<ShowCommand> presses = {}) {
+        for (ShowCommand command : presses) {
             QueueShowCommand(command, false);
         }
         const int before = Loads();
-        RunShowPass(At(seconds));
-        EXPECT_LE(Loads() - before, 1) << "at " << seconds << " s";
-        return Shown();
+        RunShowPass(static_cast<int64_t>(seconds * second));
+        EXPECT_LE(Loads() - before, 1) << seconds;
+        DWORD colour = 0;
+        std::memcpy(&colour, fake::BytesOf(nextSlide.vertexBuffer) + offsetof(SlideVertex, diffuse),
+                    sizeof colour);
+        return {fake::FileOf(currentSlide.texture), fake::FileOf(nextSlide.texture), colour};
     }
-
-    Picture Shown() const {
-        return {fake::FileOf(currentSlide.texture), fake::FileOf(nextSlide.texture), NextColour()};
-    }
-
     static int Loads() { return fake::Count("D3DXCreateTextureFromFileExA"); }
-    // The files decoded since the log was last cleared, in order.
-    static std::vector<std::string> Decoded() {
-        std::vector<std::string> names;
-        for (const std::string& call : fake::Matching("D3DXCreateTextureFromFileExA")) {
-            const size_t first = call.find(',') + 1;
-            names.push_back(call.substr(first, call.find(',', first) - first));
-        }
-        return names;
-    }
 };
 
-// The picture of the last pass stays, the fade included, and nothing loads,
-// however long the pause; the resume goes on with the time that was left.
 TEST_F(ShowTest, PauseHoldsTheClockAndThePicture) {
-    Begin({"good_a.jpg", "good_b.jpg", "good_c.jpg"});
+    Begin(3);
     const Picture fading = Pass(10.5);
-    EXPECT_EQ(fading.nextColour, ColourOfWeight(0.5f));
-    fake::calls.clear();
-    EXPECT_EQ(Pass(10.6, {ShowCommand::pause}), fading);
-    for (double seconds : {12.5, 300.0}) {
-        QueueShowCommand(ShowCommand::pause, true); // Space held down
-        EXPECT_EQ(Pass(seconds), fading) << seconds;
-    }
+    ASSERT_EQ(fading.nextColour, Weight(0.5f));
+    EXPECT_EQ(Pass(10.6, {pause}), fading);
+    QueueShowCommand(pause, true); // Space held down toggles once
+    EXPECT_EQ(Pass(300.0), fading);
+    EXPECT_EQ(Pass(301.0, {pause}), fading);
+    EXPECT_EQ(Pass(301.75).nextColour, Weight(0.896484375f));
     EXPECT_EQ(Loads(), 0);
-    EXPECT_EQ(Pass(301.0, {ShowCommand::pause}), fading);
-    EXPECT_EQ(Pass(301.75).nextColour, ColourOfWeight(0.896484375f));
-    EXPECT_EQ(Loads(), 0);
-    const Picture advanced = Pass(302.6);
-    EXPECT_EQ(advanced.current, fading.next);
-    EXPECT_EQ(Loads(), 1);
+    EXPECT_EQ(Pass(302.6).current, fading.next);
 }
 
-// Next: the next image crossfades in over half a second, then has its full
-// time. Previous: the image before comes back the same way, with the one it
-// replaces next; then the show goes on with the images as they came.
+// Images I0, I1, ... in the order the Playlist gives them.
 TEST_F(ShowTest, NextAndPreviousLoadTheImagesInTheOrderShown) {
-    Begin({"good_a.jpg", "good_b.jpg", "good_c.jpg", "good_d.jpg", "good_e.jpg"});
-    const Picture first = Pass(1.0);
-    fake::calls.clear();
-
-    EXPECT_EQ(Pass(2.0, {ShowCommand::next}), (Picture{first.current, first.next, 0xFF000000}));
-    EXPECT_EQ(Pass(2.25).nextColour, ColourOfWeight(0.5f));
+    Begin(5);
+    const Picture p0 = Pass(1.0); // I0, I1 next
+    // Right: I1 crossfades in over half a second and has a full time; I2 loads.
+    EXPECT_EQ(Pass(2.0, {next}), p0);
+    EXPECT_EQ(Pass(2.25).nextColour, Weight(0.5f));
     EXPECT_EQ(Loads(), 0);
-    const Picture second = Pass(2.5);
-    EXPECT_EQ(second.current, first.next);
-    EXPECT_EQ(second.nextColour, 0xFF000000);
-    EXPECT_EQ(Decoded(), std::vector<std::string>{second.next});
-    EXPECT_EQ(Pass(11.5).nextColour, 0xFF000000); // a full time from 2.5 s
-    EXPECT_NE(Pass(11.9).nextColour, 0xFF000000);
+    const Picture p1 = Pass(2.5);
+    EXPECT_EQ(p1.current, p0.next);
+    EXPECT_EQ(Pass(11.5).nextColour, Weight(0.0f));
 
-    // Back to the first image, from within the show's own crossfade.
-    fake::calls.clear();
-    EXPECT_EQ(Pass(12.0, {ShowCommand::previous}),
-              (Picture{second.current, first.current, 0xFF000000}));
-    EXPECT_EQ(Decoded(), std::vector<std::string>{first.current});
-    EXPECT_EQ(Pass(12.5), (Picture{first.current, second.current, 0xFF000000}));
-    EXPECT_EQ(Loads(), 1);
-    // Nothing is shown before the first image.
-    const Picture unchanged = Pass(13.0, {ShowCommand::previous});
-    EXPECT_EQ(Pass(13.5), unchanged);
-    EXPECT_EQ(unchanged.current, first.current);
-    EXPECT_EQ(Loads(), 1);
+    // Left, within the show's crossfade: I0 comes back, I1 is next again.
+    Pass(11.9, {previous});
+    EXPECT_EQ(Pass(12.4), (Picture{p0.current, p1.current, Weight(0.0f)}));
+    Pass(13.0, {previous}); // nothing before I0
+    EXPECT_EQ(Pass(13.1).current, p0.current);
+    EXPECT_EQ(Loads(), 2);
 
-    // Forward again, through the image that was current, to the one that was
-    // to come after it.
-    fake::calls.clear();
-    Pass(14.0, {ShowCommand::next});
-    EXPECT_EQ(Pass(14.5), (Picture{second.current, second.next, 0xFF000000}));
-    Pass(15.0, {ShowCommand::next});
-    const Picture third = Pass(15.5);
-    EXPECT_EQ(third.current, second.next);
-    EXPECT_EQ(Decoded(), (std::vector<std::string>{second.next, third.next}));
+    // A second Right within a key's crossfade completes it and starts its
+    // own; I2 is loaded again, by its path.
+    Pass(14.0, {next});
+    EXPECT_EQ(Pass(14.1, {next}), p1);
+    EXPECT_EQ(Pass(14.6).current, p1.next);
+
+    // Paused, steps show at once; Left against a step forward stops it.
+    EXPECT_EQ(Pass(15.0, {pause, previous}), p1);
+    EXPECT_EQ(Pass(100.0), p1);
+    const Picture p2 = Pass(100.1, {next});
+    EXPECT_EQ(p2.current, p1.next);
+    Pass(101.0, {pause});
+    Pass(102.0, {next});
+    const int loads = Loads();
+    EXPECT_EQ(Pass(102.1, {previous}), p2);
+    EXPECT_EQ(Pass(103.0), p2);
+    EXPECT_EQ(Loads(), loads);
+    // Right within the show's crossfade completes it.
+    Pass(112.0);
+    EXPECT_EQ(Pass(112.1, {next}).current, p2.next);
     ReleaseGraphics();
     ExpectAllReleasedOnce();
 }
 
-// A press during the show's own crossfade completes it at once; a press in
-// the direction of a key's crossfade completes it and starts its own; one
-// against it stops it, and the image it was leaving stays.
-TEST_F(ShowTest, PressesDuringCrossfades) {
-    Begin({"good_a.jpg", "good_b.jpg", "good_c.jpg", "good_d.jpg"});
-    const Picture first = Pass(10.5);
-    const Picture completed = Pass(10.6, {ShowCommand::next});
-    EXPECT_EQ(completed.current, first.next);
-    EXPECT_EQ(completed.nextColour, 0xFF000000);
-
-    Pass(11.0, {ShowCommand::next});
-    const Picture onward = Pass(11.25, {ShowCommand::next});
-    EXPECT_EQ(onward.current, completed.next);
-    EXPECT_EQ(onward.nextColour, 0xFF000000);
-    EXPECT_EQ(Pass(11.5).nextColour, ColourOfWeight(0.5f));
-
-    // Against a step forward: no load, the same two images.
-    fake::calls.clear();
-    EXPECT_EQ(Pass(11.6, {ShowCommand::previous}),
-              (Picture{onward.current, onward.next, 0xFF000000}));
-    EXPECT_EQ(Pass(12.5).nextColour, 0xFF000000);
-    EXPECT_EQ(Loads(), 0);
-
-    // Against a step back: the image to come is loaded again.
-    Pass(13.0, {ShowCommand::previous});
-    EXPECT_EQ(Pass(13.25).next, completed.current);
-    EXPECT_EQ(Pass(13.3, {ShowCommand::next}), (Picture{onward.current, onward.next, 0xFF000000}));
-    EXPECT_EQ(Decoded(), (std::vector<std::string>{completed.current, onward.next}));
-    ReleaseGraphics();
-    ExpectAllReleasedOnce();
-}
-
-// While paused, next and previous show their image at once and the pause
-// holds it; with a fade of 0 the steps are hard cuts.
-TEST_F(ShowTest, StepsWhilePausedAndWithoutFadeAreCuts) {
-    Begin({"good_a.jpg", "good_b.jpg", "good_c.jpg"});
-    const Picture first = Pass(10.5, {ShowCommand::pause});
-    const Picture next = Pass(11.0, {ShowCommand::next});
-    EXPECT_EQ(next.current, first.next);
-    EXPECT_EQ(next.nextColour, 0xFF000000);
-    EXPECT_EQ(Pass(100.0), next);
-    EXPECT_EQ(Pass(100.1, {ShowCommand::previous}),
-              (Picture{first.current, first.next, 0xFF000000}));
-    EXPECT_EQ(Pass(300.0, {ShowCommand::pause}).current, first.current);
-    EXPECT_EQ(Pass(311.9).current, first.current); // resumed with a full time
-
-    settings.fade = 0.0f;
-    const Picture cut = Pass(320.0, {ShowCommand::next});
-    EXPECT_EQ(cut.current, first.next);
-    EXPECT_EQ(Pass(320.5, {ShowCommand::previous}).current, first.current);
-}
-
-// The images shown are remembered across the Playlist's rebuilds, up to 100
-// with the current one; files that have gone are passed over.
+// Remembered across the Playlist's rebuilds, up to 100 images with the
+// current one; files that have gone are passed over.
 TEST_F(ShowTest, HistoryOutlivesRebuildsAndSkipsGoneFiles) {
-    Begin({"good_a.jpg", "good_b.jpg", "good_c.jpg"});
+    Begin(3);
     settings.fade = 0.0f;
-    std::vector<std::string> shown = {Shown().current};
-    double seconds = 0.0;
-    for (int i = 0; i < 120; ++i) {
-        seconds += 12.5;
-        shown.push_back(Pass(seconds).current);
+    std::vector<std::string> shown = {Pass(0.0).current};
+    for (int i = 1; i <= 120; ++i) {
+        shown.push_back(Pass(12.5 * i).current);
     }
-    EXPECT_EQ(imagesBefore.size(), rememberedImages - 1);
-    for (size_t back = 1; back < rememberedImages; ++back) {
-        seconds += 0.1;
-        ASSERT_EQ(Pass(seconds, {ShowCommand::previous}).current, shown[shown.size() - 1 - back])
-            << back;
+    double seconds = 1500.0;
+    for (size_t back = 1; back <= rememberedImages; ++back) {
+        const size_t expected = shown.size() - 1 - std::min(back, rememberedImages - 1);
+        ASSERT_EQ(Pass(seconds += 0.1, {previous}).current, shown[expected]) << back;
     }
-    fake::calls.clear();
-    EXPECT_EQ(Pass(seconds + 0.1, {ShowCommand::previous}).current,
-              shown[shown.size() - rememberedImages]);
-    EXPECT_EQ(Loads(), 0);
-
-    // Forward to the end again, then back over a file that has gone.
-    for (size_t forward = 1; forward < rememberedImages; ++forward) {
-        seconds += 0.1;
-        ASSERT_EQ(Pass(seconds, {ShowCommand::next}).current,
-                  shown[shown.size() - rememberedImages + forward])
-            << forward;
+    for (size_t forward = rememberedImages - 1; forward > 0; --forward) {
+        ASSERT_EQ(Pass(seconds += 0.1, {next}).current, shown[shown.size() - forward]);
     }
     const std::string gone = shown[shown.size() - 2];
     RemoveFile(gone);
@@ -237,7 +134,7 @@ TEST_F(ShowTest, HistoryOutlivesRebuildsAndSkipsGoneFiles) {
     while (shown[expected] == gone) {
         --expected;
     }
-    EXPECT_EQ(Pass(seconds + 0.1, {ShowCommand::previous}).current, shown[expected]);
+    EXPECT_EQ(Pass(seconds + 0.1, {previous}).current, shown[expected]);
     ReleaseGraphics();
     ExpectAllReleasedOnce();
 }

@@ -39,8 +39,6 @@ TEST_F(InputTest, KeysArriveWithVirtualKeyCodes) {
         {SDLK_RIGHT, SDL_SCANCODE_RIGHT, KMOD_NONE, WM_KEYDOWN, VK_RIGHT, 1 | extended},
         {SDLK_PAGEUP, SDL_SCANCODE_PAGEUP, KMOD_NONE, WM_KEYDOWN, VK_PRIOR, 1 | extended},
         {SDLK_PAGEDOWN, SDL_SCANCODE_PAGEDOWN, KMOD_NONE, WM_KEYDOWN, VK_NEXT, 1 | extended},
-        {SDLK_RIGHT, SDL_SCANCODE_RIGHT, KMOD_LALT, WM_SYSKEYDOWN, VK_RIGHT,
-         1 | extended | altDown},
         {SDLK_SPACE, SDL_SCANCODE_SPACE, KMOD_NONE, WM_KEYDOWN, VK_SPACE, 1},
         {SDLK_RETURN, SDL_SCANCODE_RETURN, KMOD_NONE, WM_KEYDOWN, VK_RETURN, 1},
         {SDLK_COMMA, SDL_SCANCODE_COMMA, KMOD_NONE, WM_KEYDOWN, 0xBC, 1},
@@ -67,13 +65,6 @@ TEST_F(InputTest, KeysArriveWithVirtualKeyCodes) {
         EXPECT_EQ(c.data, taken[0].lParam) << c.symbol;
         EXPECT_TRUE(TranslateMessage(&taken[0]));
     }
-
-    // An auto-repeat tells that the key was down before.
-    PushKey(window, SDLK_RIGHT, SDL_SCANCODE_RIGHT, KMOD_NONE, true, true);
-    const std::vector<MSG> repeat = Take();
-    ASSERT_EQ(1u, repeat.size());
-    EXPECT_EQ(UINT{WM_KEYDOWN}, repeat[0].message);
-    EXPECT_EQ(1 | extended | wasDown, repeat[0].lParam);
 
     PushKey(window, SDLK_a, SDL_SCANCODE_A, KMOD_NONE, false);
     PushKey(window, SDLK_LALT, SDL_SCANCODE_LALT, KMOD_NONE, false);

@@ -110,8 +110,7 @@ RECT SdlClient(HWND window) {
     return {x, y, x + width, y + height};
 }
 
-void PushKey(HWND window, SDL_Keycode symbol, SDL_Scancode code, Uint16 modifiers, bool down,
-             bool repeat) {
+void PushKey(HWND window, SDL_Keycode symbol, SDL_Scancode code, Uint16 modifiers, bool down) {
     SDL_Event event{};
     event.key.type = down ? SDL_KEYDOWN : SDL_KEYUP;
     event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
@@ -119,7 +118,6 @@ void PushKey(HWND window, SDL_Keycode symbol, SDL_Scancode code, Uint16 modifier
     event.key.keysym.sym = symbol;
     event.key.keysym.scancode = code;
     event.key.keysym.mod = modifiers;
-    event.key.repeat = repeat ? 1 : 0;
     ASSERT_EQ(1, SDL_PushEvent(&event));
 }
 

@@ -55,7 +55,7 @@ extern std::function<LRESULT(HWND, UINT, WPARAM, LPARAM)> reaction;
 RECT SdlClient(HWND window);
 
 // SDL events as the desktop sends them to the SDL window behind `window`.
-void PushKey(HWND window, SDL_Keycode symbol, SDL_Scancode code, Uint16 modifiers, bool down = true,
-             bool repeat = false);
+void PushKey(HWND window, SDL_Keycode symbol, SDL_Scancode code, Uint16 modifiers,
+             bool down = true);
 void PushButton(HWND window, Uint8 button, int x, int y, bool down = true);
 void PushWindowEvent(HWND window, SDL_WindowEventID event);

@@ -259,57 +259,38 @@ TEST_F(MainWindowTest, RestoreTriggersBringBackTheFrame) {
     ExpectFramedAt(normal, normalClient);
 }
 
-// F11 maximises the framed window, which gives the borderless mode, and
-// restores the borderless one to its earlier place; held down, it does not
-// toggle again.
+// F11 maximises the framed window into the borderless mode and restores the
+// borderless one; held down, it does not toggle again.
 TEST_F(MainWindowTest, F11TogglesTheFullMonitorMode) {
     CreateMainWindow(instance, SW_SHOWNORMAL);
-    MoveWindow(mainWindow, 100, 50, 500, 300, TRUE);
-    PushKey(mainWindow, SDLK_F11, SDL_SCANCODE_F11, KMOD_NONE);
-    EXPECT_TRUE(PumpMessages());
-    ExpectBorderlessOverTheMonitor();
-    Dispatch({WM_KEYDOWN, VK_F11, 1 | wasDown});
-    ExpectBorderlessOverTheMonitor();
-
-    PushKey(mainWindow, SDLK_F11, SDL_SCANCODE_F11, KMOD_NONE);
-    EXPECT_TRUE(PumpMessages());
-    ExpectFramedAt({100, 50, 600, 350}, {484, 261});
-    Dispatch({WM_KEYDOWN, VK_F11, 1 | wasDown});
-    ExpectFramedAt({100, 50, 600, 350}, {484, 261});
-    EXPECT_TRUE(showCommands.empty());
+    for (bool fullscreen : {true, false}) {
+        PushKey(mainWindow, SDLK_F11, SDL_SCANCODE_F11, KMOD_NONE);
+        EXPECT_TRUE(PumpMessages());
+        Dispatch({WM_KEYDOWN, VK_F11, 1 | wasDown});
+        fullscreen ? ExpectBorderlessOverTheMonitor() : ExpectFramedAt(startRect, startClient);
+    }
 }
 
-// Space, the arrows and the page keys queue the show's commands in the order
-// pressed, in either mode, and leave the mode alone. A held Space toggles
-// once; a held step key adds a step only once the one before has been taken.
-// With Alt they are system keys and queue nothing.
+// The show's keys queue their commands in the order pressed. A held Space
+// toggles once; a held step key adds a step only while none waits. With Alt
+// they are system keys and queue nothing.
 TEST_F(MainWindowTest, ShowKeysQueueTheirCommands) {
     CreateMainWindow(instance, SW_SHOWNORMAL);
-    PushKey(mainWindow, SDLK_SPACE, SDL_SCANCODE_SPACE, KMOD_NONE);
-    PushKey(mainWindow, SDLK_RIGHT, SDL_SCANCODE_RIGHT, KMOD_NONE);
-    PushKey(mainWindow, SDLK_PAGEDOWN, SDL_SCANCODE_PAGEDOWN, KMOD_NONE);
-    PushKey(mainWindow, SDLK_LEFT, SDL_SCANCODE_LEFT, KMOD_NONE);
-    PushKey(mainWindow, SDLK_PAGEUP, SDL_SCANCODE_PAGEUP, KMOD_NONE);
+    for (SDL_Scancode key : {SDL_SCANCODE_SPACE, SDL_SCANCODE_RIGHT, SDL_SCANCODE_PAGEDOWN,
+                             SDL_SCANCODE_LEFT, SDL_SCANCODE_PAGEUP}) {
+        PushKey(mainWindow, SDL_GetKeyFromScancode(key), key, KMOD_NONE);
+    }
     PushKey(mainWindow, SDLK_RIGHT, SDL_SCANCODE_RIGHT, KMOD_LALT);
     EXPECT_TRUE(PumpMessages());
     using enum ShowCommand;
     EXPECT_EQ((std::deque<ShowCommand>{pause, next, next, previous, previous}), showCommands);
 
-    EnterFullscreen();
     showCommands.clear();
-    const Trigger presses[] = {
-        {WM_KEYDOWN, VK_SPACE, 1 | wasDown}, {WM_KEYDOWN, VK_RIGHT, 1 | wasDown},
-        {WM_KEYDOWN, VK_SPACE, 1},           {WM_KEYDOWN, VK_RIGHT, 1 | wasDown},
-        {WM_KEYDOWN, VK_LEFT, 1 | wasDown},  {WM_KEYDOWN, VK_LEFT, 1},
-    };
-    for (const Trigger& press : presses) {
-        Dispatch(press);
+    for (const auto& [key, held] : {std::pair{VK_SPACE, true}, std::pair{VK_RIGHT, true},
+                                    std::pair{VK_SPACE, false}, std::pair{VK_LEFT, true}}) {
+        Dispatch({WM_KEYDOWN, static_cast<WPARAM>(key), held ? 1 | wasDown : 1});
     }
-    EXPECT_EQ((std::deque<ShowCommand>{next, pause, previous}), showCommands);
-    showCommands.clear();
-    Dispatch({WM_KEYDOWN, VK_NEXT, 1 | wasDown});
-    EXPECT_EQ(std::deque<ShowCommand>{next}, showCommands);
-    ExpectBorderlessOverTheMonitor();
+    EXPECT_EQ((std::deque<ShowCommand>{next, pause}), showCommands);
 }
 
 // Minimising keeps the full-monitor mode, with no client area; coming back
