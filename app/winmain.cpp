@@ -2,8 +2,8 @@
 // loop with the slide clock, and the shutdown.
 #include <ctime>
 
-#include "app/clock.h"
 #include "app/settings.h"
+#include "app/show.h"
 #include "platform/win32.h"
 #include "playlist/playlist.h"
 #include "playlist/random.h"
@@ -50,24 +50,20 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCom
     LoadNextSlide();
     AdvanceSlide();
 
-    SlideClock clock;
     LARGE_INTEGER frequency;
     frequency.QuadPart = 0;
     QueryPerformanceFrequency(&frequency);
-    clock.frequency = frequency.QuadPart;
-    clock.slideStart = ReadCounter();
+    StartShow(frequency.QuadPart, ReadCounter());
 
     SetCrossfadeStates();
     ApplyFadeRule(settings);
 
-    // One pass per frame; Present paces the loop to the display.
+    // One pass per frame; Present paces the loop to the display. The keys'
+    // commands, queued by the window procedure, reach the show between
+    // passes.
     bool running = PumpMessages();
     while (running) {
-        const ClockStep step = StepSlideClock(clock, ReadCounter(), settings.time, settings.fade);
-        if (step.advance) {
-            AdvanceSlide();
-        }
-        DrawCrossfadeFrame(step.fadeFactor);
+        RunShowPass(ReadCounter());
         running = PumpMessages();
     }
 

@@ -42,53 +42,75 @@ void WriteQuad(const Slide& slide, const QuadEdges& edges) {
     slide.vertexBuffer->Unlock();
 }
 
-// Gives nextSlide's image up to currentSlide: the references now belong to
-// currentSlide alone, so nextSlide must neither draw nor release them.
-void HandOverImage() {
+// Leaves nextSlide without an image once its references have been handed
+// over to currentSlide or released: it must neither draw nor release them.
+void ForgetNextImage() {
     nextSlide.texture = nullptr;
     nextSlide.surface = nullptr;
     nextSlide.loaded = false;
+    nextSlide.path.clear();
     WriteQuad(nextSlide, emptyQuad);
 }
 
-// One try of the walk: decodes `path` into nextSlide. False, with nextSlide's
-// texture, surface and loaded untouched, when the file cannot be opened, is
-// not an image D3DX decodes, or holds a volume or cube map. Called only while
-// nextSlide holds no texture, so the output slot owns nothing.
-bool TryLoadNextSlide(const std::string& path) {
-    if (D3DXGetImageInfoFromFileA(path.c_str(), &nextSlide.imageInfo) != D3D_OK ||
-        nextSlide.imageInfo.ResourceType != D3DRTYPE_TEXTURE) {
+// Copies the image of `from` into `to`; the references change hands, so one
+// of the two must give them up. The vertex buffers stay where they are: each
+// slide keeps its own quad.
+void CopyImage(Slide& to, const Slide& from) {
+    to.imageInfo = from.imageInfo;
+    to.surfaceDesc = from.surfaceDesc;
+    to.texture = from.texture;
+    to.surface = from.surface;
+    to.loaded = from.loaded;
+    to.path = from.path;
+}
+
+// Fits the slide's quad to the image it holds now, or shrinks it to nothing
+// when it holds none.
+void RefitSlide(Slide& slide) {
+    FitSlideQuad(slide);
+    if (!slide.loaded) {
+        WriteQuad(slide, emptyQuad);
+    }
+}
+
+// One try: decodes `path` into `slide`, which must hold no texture, so the
+// output slot owns nothing. False, with the slide's texture, surface and
+// loaded untouched, when the file cannot be opened, is not an image D3DX
+// decodes, or holds a volume or cube map.
+bool TryLoadImage(Slide& slide, const std::string& path) {
+    if (D3DXGetImageInfoFromFileA(path.c_str(), &slide.imageInfo) != D3D_OK ||
+        slide.imageInfo.ResourceType != D3DRTYPE_TEXTURE) {
         return false;
     }
     // One level, the file's own format, each side rounded up to a power of
     // two and the image resampled (triangle filter, mirrored edges, dither)
     // to fill the whole texture.
-    nextSlide.texture = nullptr;
+    slide.texture = nullptr;
     if (D3DXCreateTextureFromFileExA(
             device, path.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, 1, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED,
             D3DX_FILTER_TRIANGLE | D3DX_FILTER_MIRROR | D3DX_FILTER_DITHER, D3DX_FILTER_NONE, 0,
-            nullptr, nullptr, &nextSlide.texture) != D3D_OK) {
+            nullptr, nullptr, &slide.texture) != D3D_OK) {
         // A failing decode hands out no texture: whatever it left is not ours.
-        nextSlide.texture = nullptr;
+        slide.texture = nullptr;
         return false;
     }
-    if (nextSlide.texture == nullptr) {
+    if (slide.texture == nullptr) {
         return false;
     }
 
     // The image counts as loaded once the texture exists; without a surface
     // there is simply no level description.
-    nextSlide.surface = nullptr;
-    if (nextSlide.texture->GetSurfaceLevel(0, &nextSlide.surface) != D3D_OK) {
-        nextSlide.surface = nullptr;
+    slide.surface = nullptr;
+    if (slide.texture->GetSurfaceLevel(0, &slide.surface) != D3D_OK) {
+        slide.surface = nullptr;
     }
-    if (nextSlide.surface != nullptr) {
-        nextSlide.surface->GetDesc(&nextSlide.surfaceDesc);
+    if (slide.surface != nullptr) {
+        slide.surface->GetDesc(&slide.surfaceDesc);
     } else {
-        std::memset(&nextSlide.surfaceDesc, 0, sizeof nextSlide.surfaceDesc);
+        std::memset(&slide.surfaceDesc, 0, sizeof slide.surfaceDesc);
     }
-    nextSlide.loaded = true;
-    FitSlideQuad(nextSlide);
+    slide.loaded = true;
+    slide.path = path;
     return true;
 }
 
@@ -132,7 +154,10 @@ void LoadNextSlide() {
         const int32_t count = static_cast<int32_t>(Playlist.size());
         bool done = false;
         if (playlistCursor < count) {
-            done = TryLoadNextSlide(Playlist[static_cast<size_t>(playlistCursor)]);
+            done = TryLoadImage(nextSlide, Playlist[static_cast<size_t>(playlistCursor)]);
+            if (done) {
+                FitSlideQuad(nextSlide);
+            }
             ++playlistCursor;
         }
         // The folder is read again right after the try of the last entry,
@@ -152,23 +177,45 @@ void LoadNextSlide() {
 }
 
 void AdvanceSlide() {
+    TakeNextSlide();
+    LoadNextSlide();
+}
+
+void TakeNextSlide() {
     ReleaseReference(currentSlide.surface);
     ReleaseReference(currentSlide.texture);
-
-    // The vertex buffers stay where they are: each slide keeps its own quad.
-    currentSlide.imageInfo = nextSlide.imageInfo;
-    currentSlide.surfaceDesc = nextSlide.surfaceDesc;
-    currentSlide.texture = nextSlide.texture;
-    currentSlide.surface = nextSlide.surface;
-    currentSlide.loaded = nextSlide.loaded;
-    HandOverImage();
-
+    CopyImage(currentSlide, nextSlide);
+    ForgetNextImage();
     // currentSlide's quad still has the old image's edges: refit it to the
     // image it took over, or shrink it to nothing when it took over none.
-    FitSlideQuad(currentSlide);
-    if (!currentSlide.loaded) {
-        WriteQuad(currentSlide, emptyQuad);
-    }
+    RefitSlide(currentSlide);
+}
 
-    LoadNextSlide();
+bool LoadSlideFromFile(const std::string& path) {
+    // Decoded aside first, so that a file that has gone leaves nextSlide's
+    // image in place.
+    Slide loaded = {};
+    if (!TryLoadImage(loaded, path)) {
+        return false;
+    }
+    ReleaseNextSlide();
+    CopyImage(nextSlide, loaded);
+    FitSlideQuad(nextSlide);
+    return true;
+}
+
+void ReleaseNextSlide() {
+    ReleaseReference(nextSlide.surface);
+    ReleaseReference(nextSlide.texture);
+    if (nextSlide.loaded) {
+        ForgetNextImage();
+    }
+}
+
+void SwapSlides() {
+    const Slide current = currentSlide;
+    CopyImage(currentSlide, nextSlide);
+    CopyImage(nextSlide, current);
+    RefitSlide(currentSlide);
+    RefitSlide(nextSlide);
 }

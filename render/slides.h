@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "platform/win32.h"
 
@@ -27,6 +28,7 @@ struct Slide {
     IDirect3DSurface9* surface;           // owning, may be null: level 0 of texture
     bool loaded;                          // holds an image; its quad is fitted
     IDirect3DVertexBuffer9* vertexBuffer; // owning for the whole run, may be null
+    std::string path;                     // file of the image, as the Playlist spells it
 };
 
 extern Slide currentSlide; // the image on screen
@@ -58,3 +60,18 @@ void LoadNextSlide();
 // Releases the current image, moves the next one into currentSlide and loads
 // a new next image.
 void AdvanceSlide();
+
+// The first half of AdvanceSlide: releases the current image and moves the
+// next one into currentSlide, leaving nextSlide without an image.
+void TakeNextSlide();
+
+// Decodes the file `path` into nextSlide in place of its image. False when
+// the file cannot be shown; nextSlide then keeps what it had.
+bool LoadSlideFromFile(const std::string& path);
+
+// Releases nextSlide's image, if it has one; its quad then covers nothing.
+void ReleaseNextSlide();
+
+// Exchanges the images of the two slides (no load, no release) and refits
+// both quads: the image that was faded in goes back to being the next one.
+void SwapSlides();

@@ -1,5 +1,6 @@
 // The main window: its class and creation, and the window procedure with the
 // borderless full-monitor mode.
+#include "app/show.h"
 #include "render/slides.h"
 #include "window/window.h"
 
@@ -47,6 +48,35 @@ void RestoreFramedWindow() {
 bool IsRestoreKey(WPARAM key) {
     return key == VK_ESCAPE || key == VK_LWIN || key == VK_RWIN || key == VK_LMENU ||
            key == VK_RMENU;
+}
+
+// The show's own keys, pressed without Alt (with Alt they come as
+// WM_SYSKEYDOWN). Bit 30 of lParam: the key was already down, an
+// auto-repeat.
+void HandleShowKey(WPARAM key, LPARAM keyData) {
+    const bool repeat = (keyData & (LPARAM{1} << 30)) != 0;
+    switch (key) {
+    case VK_SPACE:
+        QueueShowCommand(ShowCommand::pause, repeat);
+        break;
+    case VK_RIGHT:
+    case VK_NEXT:
+        QueueShowCommand(ShowCommand::next, repeat);
+        break;
+    case VK_LEFT:
+    case VK_PRIOR:
+        QueueShowCommand(ShowCommand::previous, repeat);
+        break;
+    case VK_F11:
+        // Maximising gives the borderless mode through WM_SIZE; a held F11
+        // does not flicker between the two.
+        if (!repeat) {
+            ShowWindow(mainWindow, isFullscreen ? SW_RESTORE : SW_MAXIMIZE);
+        }
+        break;
+    default:
+        break;
+    }
 }
 
 } // namespace
@@ -100,6 +130,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         if (IsRestoreKey(wParam)) {
             RestoreFramedWindow();
         }
+        HandleShowKey(wParam, lParam);
         break;
     case WM_SYSKEYDOWN:
     case WM_LBUTTONDOWN:

@@ -133,6 +133,27 @@ TEST(ClockTest, NotANumberNeverFadesOrAdvances) {
     EXPECT_TRUE(StepSlideClock(clock, At(13.0), 12.0f, nan).advance);
 }
 
+// A key's crossfade runs the curve over its own seconds (the fade, at most
+// half a second), goes on after a pause where it was, then advances.
+TEST(ClockTest, AKeysCrossfade) {
+    SlideClock clock = StartedClock();
+    for (const auto& [seconds, fadeFactor] :
+         {std::pair{0.0, 0.0f}, std::pair{0.125, 0.103515625f}, std::pair{0.375, 0.896484375f}}) {
+        StartQuickFade(clock, At(4.0), 0.5f);
+        EXPECT_EQ(StepSlideClock(clock, At(4.0 + seconds), 12.0f, 3.0f).fadeFactor, fadeFactor);
+    }
+    PauseSlideClock(clock);
+    ResumeSlideClock(clock, At(9.0));
+    EXPECT_FALSE(StepSlideClock(clock, At(9.1), 12.0f, 3.0f).advance);
+    EXPECT_TRUE(StepSlideClock(clock, At(9.125), 12.0f, 3.0f).advance);
+    EXPECT_EQ(clock.slideStart, At(9.125));
+    StartQuickFade(clock, At(10.0), StepFadeSeconds(0.0f));
+    EXPECT_TRUE(StepSlideClock(clock, At(10.0), 12.0f, 3.0f).advance);
+    EXPECT_EQ(StepFadeSeconds(3.0f), 0.5f);
+    EXPECT_EQ(StepFadeSeconds(0.2f), 0.2f);
+    EXPECT_EQ(StepFadeSeconds(std::numeric_limits<float>::quiet_NaN()), 0.0f);
+}
+
 TEST(ClockTest, Smootherstep) {
     EXPECT_EQ(Smootherstep(0.0f), 0.0f);
     EXPECT_EQ(Smootherstep(0.25f), 0.103515625f);

@@ -9,7 +9,8 @@
 # titled "Vimbora"; the first image letterboxed between black bars; a
 # crossfade frame that is a weighted sum of the two images; the next image
 # alone; the borderless window over the whole screen after a maximise and
-# the frame back after each restore trigger; exit status 0 after closing.
+# the frame back after each restore trigger and F11; the pause holding an
+# image past its time, Right and Left; exit status 0 after closing.
 set -uo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 . "$here/lib.sh"
@@ -120,9 +121,14 @@ e2e_note "second image rgb($alone)"
 # frame back at the earlier size.
 read -r sw sh <<<"$(xdpyinfo | awk '/dimensions:/ { split($2, d, "x"); print d[1], d[2] }')"
 n=0
-for trigger in "key Escape" "key Super_L" "key Alt_L" "key F10" "click 1" "click 3"; do
+for trigger in "key Escape" "key Super_L" "key Alt_L" "key F10" "key F11" "click 1" "click 3"; do
   n=$((n + 1))
-  wmctrl -i -r "$id" -b add,maximized_vert,maximized_horz
+  if [ "$trigger" = "key F11" ]; then # F11 both ways
+    xdotool windowactivate --sync "$id" 2>/dev/null || true
+    xdotool key F11
+  else
+    wmctrl -i -r "$id" -b add,maximized_vert,maximized_horz
+  fi
   sleep 1.5
   id=$(e2e_wait_window Vimbora 5) || e2e_fail "no window titled Vimbora after maximising"
   read -r fx fy fw fh <<<"$(e2e_geometry "$id")"
@@ -144,6 +150,51 @@ for trigger in "key Escape" "key Super_L" "key Alt_L" "key F10" "click 1" "click
   e2e_note "'$trigger' restored the frame"
 done
 e2e_shot "$out/5-restored.png"
+
+# The keys, paused: then only a key changes the picture, so no verdict
+# depends on the machine's speed. Right until the image differs from the one
+# before (an image may follow itself across a reshuffle); Left brings that
+# one back, and the pause holds it past its time although the other waits.
+mx=$((rx + rw / 2))
+my=$((ry + rh / 2))
+press() { # key: the colour at the centre once the key has arrived
+  xdotool windowactivate --sync "$id" 2>/dev/null || true
+  xdotool key "$1"
+  sleep 2
+  e2e_shot "$work/key.png"
+  e2e_pixel "$work/key.png" $mx $my
+}
+c=$(press space)
+before=""
+for _ in 1 2 3 4; do
+  e2e_near "$c" "$red" 16 && before=$red
+  e2e_near "$c" "$blue" 16 && before=$blue
+  c=$(press Right)
+  [ -n "$before" ] && ! e2e_near "$c" "$before" 16 && break
+done
+now=$c
+{ e2e_near "$now" "$red" 16 || e2e_near "$now" "$blue" 16; } && ! e2e_near "$now" "$before" 16 ||
+  e2e_fail "paused, Right showed rgb($now), not the other image than rgb($before)"
+c=$(press Left)
+e2e_near "$c" "$before" 16 || e2e_fail "Left showed rgb($c), expected the image before, rgb($before)"
+sleep 10
+e2e_shot "$out/6-held.png"
+c=$(e2e_pixel "$out/6-held.png" $mx $my)
+e2e_near "$c" "$before" 2 || e2e_fail "paused 10 s (time=8): rgb($c), expected rgb($before) held"
+e2e_note "Right, Left and the pause past the slide's time"
+
+# Resumed, Right brings the image that was current before Left; how soon is
+# noted, not judged.
+press space >/dev/null
+xdotool key Right
+t1=$(date +%s%3N)
+for _ in $(seq 40); do
+  e2e_shot "$out/7-next.png"
+  c=$(e2e_pixel "$out/7-next.png" $mx $my)
+  e2e_near "$c" "$now" 16 && break
+done
+e2e_near "$c" "$now" 16 || e2e_fail "after Right the next image rgb($now) never came (centre rgb($c))"
+e2e_note "Right showed rgb($now) within $(($(date +%s%3N) - t1)) ms"
 
 # Closing ends the program with status 0.
 wmctrl -i -c "$id"

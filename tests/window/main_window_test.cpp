@@ -5,6 +5,7 @@
 #include <ostream>
 #include <vector>
 
+#include "app/show.h"
 #include "platform/user32/sdl_window.h"
 #include "window/window.h"
 
@@ -21,6 +22,7 @@ namespace {
 
 constexpr DWORD clipSiblings = 0x04000000;
 constexpr LPARAM altDown = LPARAM{1} << 29;
+constexpr LPARAM wasDown = LPARAM{1} << 30;
 
 // Where CreateMainWindow puts the window in the normal state with the dummy
 // driver's Windows-sized frame (8 pixels, 31 with the caption): the outer
@@ -126,6 +128,7 @@ class MainWindowTest : public testing::Test {
         mainWindow = nullptr;
         clientSize = {600, 400};
         isFullscreen = false;
+        showCommands.clear();
     }
     void TearDown() override {
         DestroyWindow(mainWindow);
@@ -134,6 +137,7 @@ class MainWindowTest : public testing::Test {
         }
         mainWindow = nullptr;
         isFullscreen = false;
+        showCommands.clear();
     }
     // The window as the user maximises it: borderless over the monitor.
     void EnterFullscreen() {
@@ -218,12 +222,16 @@ TEST_F(MainWindowTest, RestoreTriggersBringBackTheFrame) {
         {WM_SYSKEYDOWN, VK_MENU, 1 | altDown},
         {WM_SYSKEYDOWN, 'X', 1 | altDown},
         {WM_SYSKEYDOWN, VK_RETURN, 1 | altDown},
+        {WM_SYSKEYDOWN, VK_SPACE, 1 | altDown},
+        {WM_SYSKEYDOWN, VK_RIGHT, 1 | altDown},
+        {WM_SYSKEYDOWN, VK_F11, 1 | altDown},
         {WM_LBUTTONDOWN, 1, MAKELPARAM(10, 10)},
         {WM_RBUTTONDOWN, 2, MAKELPARAM(10, 10)},
     };
     const Trigger others[] = {
         {WM_KEYDOWN, 'A', 1},      {WM_KEYDOWN, VK_F1, 1},    {WM_KEYDOWN, VK_LEFT, 1},
         {WM_KEYDOWN, VK_SPACE, 1}, {WM_KEYDOWN, VK_MENU, 1},  {WM_KEYDOWN, VK_F10, 1},
+        {WM_KEYDOWN, VK_RIGHT, 1}, {WM_KEYDOWN, VK_NEXT, 1},  {WM_KEYDOWN, VK_PRIOR, 1},
         {WM_KEYUP, VK_ESCAPE, 1},  {WM_SYSKEYUP, VK_MENU, 1}, {WM_LBUTTONUP, 0, 0},
         {WM_RBUTTONUP, 0, 0},
     };
@@ -249,6 +257,40 @@ TEST_F(MainWindowTest, RestoreTriggersBringBackTheFrame) {
     PushKey(mainWindow, SDLK_LGUI, SDL_SCANCODE_LGUI, KMOD_LGUI);
     EXPECT_TRUE(PumpMessages());
     ExpectFramedAt(normal, normalClient);
+}
+
+// F11 maximises the framed window into the borderless mode and restores the
+// borderless one; held down, it does not toggle again.
+TEST_F(MainWindowTest, F11TogglesTheFullMonitorMode) {
+    CreateMainWindow(instance, SW_SHOWNORMAL);
+    for (bool fullscreen : {true, false}) {
+        PushKey(mainWindow, SDLK_F11, SDL_SCANCODE_F11, KMOD_NONE);
+        EXPECT_TRUE(PumpMessages());
+        Dispatch({WM_KEYDOWN, VK_F11, 1 | wasDown});
+        fullscreen ? ExpectBorderlessOverTheMonitor() : ExpectFramedAt(startRect, startClient);
+    }
+}
+
+// The show's keys queue their commands in the order pressed. A held Space
+// toggles once; a held step key adds a step only while none waits. With Alt
+// they are system keys and queue nothing.
+TEST_F(MainWindowTest, ShowKeysQueueTheirCommands) {
+    CreateMainWindow(instance, SW_SHOWNORMAL);
+    for (SDL_Scancode key : {SDL_SCANCODE_SPACE, SDL_SCANCODE_RIGHT, SDL_SCANCODE_PAGEDOWN,
+                             SDL_SCANCODE_LEFT, SDL_SCANCODE_PAGEUP}) {
+        PushKey(mainWindow, SDL_GetKeyFromScancode(key), key, KMOD_NONE);
+    }
+    PushKey(mainWindow, SDLK_RIGHT, SDL_SCANCODE_RIGHT, KMOD_LALT);
+    EXPECT_TRUE(PumpMessages());
+    using enum ShowCommand;
+    EXPECT_EQ((std::deque<ShowCommand>{pause, next, next, previous, previous}), showCommands);
+
+    showCommands.clear();
+    for (const auto& [key, held] : {std::pair{VK_SPACE, true}, std::pair{VK_RIGHT, true},
+                                    std::pair{VK_SPACE, false}, std::pair{VK_LEFT, true}}) {
+        Dispatch({WM_KEYDOWN, static_cast<WPARAM>(key), held ? 1 | wasDown : 1});
+    }
+    EXPECT_EQ((std::deque<ShowCommand>{next, pause}), showCommands);
 }
 
 // Minimising keeps the full-monitor mode, with no client area; coming back
