@@ -7,6 +7,7 @@
 #include "app/settings.h"
 #include "playlist/playlist.h"
 #include "render/device.h"
+#include "render/orientation.h"
 #include "window/window.h"
 
 Slide currentSlide = {};
@@ -20,19 +21,23 @@ constexpr QuadEdges emptyQuad = {0.0f, 0.0f, 0.0f, 0.0f};
 
 // Writes the four vertices of a quad with the given edges into the slide's
 // vertex buffer, as one 112-byte copy. The colours mark the corners; every
-// frame replaces them with the slide's weight before drawing. A slide without
+// frame replaces them with the slide's weight before drawing. The texture
+// coordinates show the image upright. A slide without
 // a buffer has no quad; a failed Lock gives nothing to write through, and the
 // buffer keeps its previous quad.
 void WriteQuad(const Slide& slide, const QuadEdges& edges) {
     if (slide.vertexBuffer == nullptr) {
         return;
     }
-    const SlideVertex quad[4] = {
+    SlideVertex quad[4] = {
         {edges.left, edges.top, 0.5f, 1.0f, 0xFFFF0000, 0.0f, 0.0f},
         {edges.right, edges.top, 0.5f, 1.0f, 0xFF00FF00, 1.0f, 0.0f},
         {edges.left, edges.bottom, 0.5f, 1.0f, 0xFF0000FF, 0.0f, 1.0f},
         {edges.right, edges.bottom, 0.5f, 1.0f, 0xFFFFFF00, 1.0f, 1.0f},
     };
+    for (SlideVertex& vertex : quad) {
+        OrientTexCoords(slide.orientation, vertex.u, vertex.v, vertex.u, vertex.v);
+    }
     static_assert(sizeof quad == quadBytes);
     void* data = nullptr;
     if (slide.vertexBuffer->Lock(0, quadBytes, &data, 0) != D3D_OK || data == nullptr) {
@@ -48,6 +53,7 @@ void HandOverImage() {
     nextSlide.texture = nullptr;
     nextSlide.surface = nullptr;
     nextSlide.loaded = false;
+    nextSlide.orientation = 0;
     WriteQuad(nextSlide, emptyQuad);
 }
 
@@ -87,6 +93,7 @@ bool TryLoadNextSlide(const std::string& path) {
     } else {
         std::memset(&nextSlide.surfaceDesc, 0, sizeof nextSlide.surfaceDesc);
     }
+    nextSlide.orientation = ReadImageOrientation(path.c_str());
     nextSlide.loaded = true;
     FitSlideQuad(nextSlide);
     return true;
@@ -115,8 +122,12 @@ void FitSlideQuad(Slide& slide) {
     if (slide.vertexBuffer == nullptr || !slide.loaded) {
         return;
     }
-    WriteQuad(slide, FitQuadEdges(slide.imageInfo.Width, slide.imageInfo.Height, clientSize.width,
-                                  clientSize.height, settings.width, settings.height));
+    // An image turned a quarter is shown with its stored height across.
+    const bool swap = SwapsSides(slide.orientation);
+    WriteQuad(slide,
+              FitQuadEdges(swap ? slide.imageInfo.Height : slide.imageInfo.Width,
+                           swap ? slide.imageInfo.Width : slide.imageInfo.Height, clientSize.width,
+                           clientSize.height, settings.width, settings.height));
 }
 
 void LoadNextSlide() {
@@ -161,6 +172,7 @@ void AdvanceSlide() {
     currentSlide.texture = nextSlide.texture;
     currentSlide.surface = nextSlide.surface;
     currentSlide.loaded = nextSlide.loaded;
+    currentSlide.orientation = nextSlide.orientation;
     HandOverImage();
 
     // currentSlide's quad still has the old image's edges: refit it to the

@@ -1,6 +1,6 @@
 // JPEG through TurboJPEG. D3DX reports JPEG as X8R8G8B8 (L8 for greyscale)
-// and, like it, we ignore any EXIF orientation: the pixels are shown as
-// stored.
+// and, like it, we ignore any EXIF orientation (the program turns its quad
+// instead): the pixels are decoded as stored.
 #include "platform/d3dx9/decoders.h"
 
 #include <algorithm>
