@@ -20,6 +20,22 @@ bool WithinDecodeBound(uint64_t width, uint64_t height, uint64_t depth) {
            width * height * depth <= kMaxImagePixels;
 }
 
+bool WithinStoredBound(D3DXIMAGE_FILEFORMAT format, uint64_t width, uint64_t height,
+                       uint64_t depth) {
+    switch (format) {
+    case D3DXIFF_JPG:
+        return depth == 1 && width <= kMaxJpegSide && height <= kMaxJpegSide &&
+               WithinDecodeBound((width + kSmallestJpegScale - 1) / kSmallestJpegScale,
+                                 (height + kSmallestJpegScale - 1) / kSmallestJpegScale);
+    case D3DXIFF_PNG:
+        return WithinDecodeBound(width, height, depth) ||
+               (depth == 1 && width > 0 && height > 0 && width <= kMaxStreamedSide &&
+                height <= kMaxStreamedSide && width * height <= kMaxStreamedPixels);
+    default:
+        return WithinDecodeBound(width, height, depth);
+    }
+}
+
 namespace {
 
 bool ReadFormatHeader(const ImageBytes& bytes, ImageHeader& header) {

@@ -8,6 +8,11 @@
 //     same scale (libjpeg-turbo, libpng, stb_image; for DDS, reading the
 //     file). One line per file.
 //
+//   vimbora_bench make-png WIDTH HEIGHT FILE
+//     Writes an RGB PNG of any size row by row, without holding it: rings
+//     and a fine diagonal weave, so that the deflate stream is neither trivial
+//     nor as large as noise (ImageMagick holds the whole image to write one).
+//
 //   vimbora_bench scan [--repeat N] COUNT DIR...
 //     BuildPlaylist over each folder, which is first filled with COUNT empty
 //     files named like images if it holds fewer; beside it one plain readdir
@@ -265,6 +270,37 @@ int Scan(int count, const std::vector<std::string>& folders) {
     return 0;
 }
 
+int MakePng(UINT width, UINT height, const std::string& path) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (file == nullptr || png == nullptr || info == nullptr || width == 0 || height == 0 ||
+        setjmp(png_jmpbuf(png))) {
+        std::fprintf(stderr, "vimbora_bench: cannot write %s\n", path.c_str());
+        return 1;
+    }
+    png_init_io(png, file);
+    png_set_compression_level(png, 6);
+    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    std::vector<png_byte> row(size_t{width} * 3);
+    const int64_t cx = width / 2, cy = height / 2;
+    for (UINT y = 0; y < height; ++y) {
+        for (UINT x = 0; x < width; ++x) {
+            const int64_t dx = x - cx, dy = y - cy;
+            const uint32_t ring = static_cast<uint32_t>((dx * dx + dy * dy) >> 12);
+            row[x * 3] = static_cast<png_byte>(ring);
+            row[x * 3 + 1] = static_cast<png_byte>(uint64_t{y} * 255 / height);
+            row[x * 3 + 2] = static_cast<png_byte>(((x + y) & 8) != 0 ? 200 : 40);
+        }
+        png_write_row(png, row.data());
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return std::fclose(file) == 0 ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -275,10 +311,14 @@ int main(int argc, char** argv) {
     }
     if (args.size() >= 2 && args[0] == "load")
         return Load(std::vector<std::string>(args.begin() + 1, args.end()));
+    if (args.size() == 4 && args[0] == "make-png")
+        return MakePng(static_cast<UINT>(std::atoi(args[1].c_str())),
+                       static_cast<UINT>(std::atoi(args[2].c_str())), args[3]);
     if (args.size() >= 3 && args[0] == "scan")
         return Scan(std::atoi(args[1].c_str()),
                     std::vector<std::string>(args.begin() + 2, args.end()));
     std::fprintf(stderr, "usage: vimbora_bench load [--repeat N] FILE...\n"
+                         "       vimbora_bench make-png WIDTH HEIGHT FILE\n"
                          "       vimbora_bench scan [--repeat N] COUNT DIR...\n");
     return 2;
 }

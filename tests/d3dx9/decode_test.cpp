@@ -156,6 +156,10 @@ TEST(D3dxDecode, GreyAndSampleDepths) {
     // Samples are scaled from the file's maxval, 16-bit ones too.
     EXPECT_EQ(FirstTexel(folder.Write("15.ppm", PnmFile(colour, false, 15))), 0xFF44FF88u);
     EXPECT_EQ(FirstTexel(folder.Write("16.ppm", PnmFile(colour, false, 65535))), 0xFF40FF80u);
+    // A 16-bit PNG without colour chunks keeps its stored values, as Windows
+    // shows it: not taken as linear light and brightened.
+    const Image stored = FlatImage(4, 3, 0xFF4080C0);
+    EXPECT_EQ(FirstTexel(folder.Write("16.png", Png16File(stored))), 0xFF4080C0u);
     EXPECT_EQ(FirstTexel(folder.Write("be.pfm", PfmFile(colour, false, false))), 0xFF40FF80u);
     // Bit fields narrower than 8 bits repeat their high bits; wider ones keep
     // their top 8. 1-5-5-5: alpha 1, red 8, green 31, blue 16; 2-10-10-10:

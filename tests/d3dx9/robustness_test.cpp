@@ -66,8 +66,8 @@ TEST(D3dxRobustness, EnormousOrLyingSizesAreRefusedBeforeAllocating) {
         std::search(jpeg.begin(), jpeg.end(), std::begin(startOfFrame), std::end(startOfFrame)) -
         jpeg.begin());
     for (size_t i : {5, 7}) {
-        jpeg[sof + i] = 0x4E; // 20000 × 20000
-        jpeg[sof + i + 1] = 0x20;
+        jpeg[sof + i] = 0xFF; // 65535 × 65535: beyond the format's 65500
+        jpeg[sof + i + 1] = 0xFF;
     }
     Bytes bmp = BmpFile(small, 24, false);
     Set32(bmp, 18, 100000);
