@@ -51,7 +51,8 @@ bool ReadFormatHeader(const ImageBytes& bytes, ImageHeader& header) {
         return ReadHdrHeader(bytes, header);
     if (StartsWith(bytes, "PF") || StartsWith(bytes, "Pf"))
         return ReadPfmHeader(bytes, header);
-    if (StartsWith(bytes, "P6") || StartsWith(bytes, "P5"))
+    if (StartsWith(bytes, "P6") || StartsWith(bytes, "P5") || StartsWith(bytes, "P3") ||
+        StartsWith(bytes, "P2"))
         return ReadPnmHeader(bytes, header);
     // TGA has no signature: it is the last guess, taken only for a plausible
     // header.
