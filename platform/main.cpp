@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/kernel32/command_line.h"
+#include "platform/kernel32/paths.h"
 #include "platform/win32.h"
 
 namespace {
@@ -46,6 +47,44 @@ constexpr char usageText[] =
     "Example:\n"
     "  vimbora \"path=/home/me/My Photos\" time=8 fade=2\n";
 
+// The value of a "path=" word as the program reads it (the key ignoring case,
+// "=" before and after the key skipped, the value up to the next "=", outer
+// quotes dropped), but in the letter case typed; false for another word.
+bool TypedPath(const char* word, std::string& value) {
+    std::string text = word;
+    size_t at = text.find_first_not_of('=');
+    if (at == std::string::npos) {
+        return false;
+    }
+    const size_t keyEnd = text.find('=', at);
+    if (keyEnd == std::string::npos || keyEnd - at != 4) {
+        return false;
+    }
+    for (size_t i = 0; i < 4; ++i) {
+        const char c = text[at + i];
+        if ((c | 0x20) != "path"[i]) {
+            return false;
+        }
+    }
+    const size_t valueStart = text.find_first_not_of('=', keyEnd);
+    if (valueStart == std::string::npos) {
+        return false;
+    }
+    value = text.substr(valueStart, text.find('=', valueStart) - valueStart);
+    while (!value.empty() && value.front() == '"') {
+        value.erase(value.begin());
+    }
+    while (!value.empty() && value.back() == '"') {
+        value.pop_back();
+    }
+    return true;
+}
+
+// The longest folder text the program can search: it appends a backslash
+// and a pattern such as "*.bmp", and Windows takes search texts of at most
+// MAX_PATH bytes with their terminating zero.
+constexpr size_t kLongestFolder = MAX_PATH - 1 - 1 - 5;
+
 // The program never looks inside its instance handle; it only has to be a
 // handle that is not null, as on Windows.
 char instanceMarker;
@@ -78,6 +117,26 @@ int main(int argc, char** argv) {
             return 2;
         }
         arguments.push_back(argv[i]);
+    }
+
+    // The last path word counts, as for the program. Too long a folder would
+    // leave the program searching another one, or none: said here instead.
+    std::string typedPath;
+    bool pathGiven = false;
+    for (size_t i = 1; i < arguments.size(); ++i) {
+        pathGiven = TypedPath(arguments[i], typedPath) || pathGiven;
+    }
+    if (pathGiven) {
+        const size_t folderBytes =
+            typedPath.size() + (!typedPath.empty() && typedPath.back() != '\\' ? 1 : 0);
+        if (folderBytes > kLongestFolder + 1) {
+            std::fprintf(stderr,
+                         "vimbora: the folder path is too long: %zu bytes, at most %zu\n"
+                         "(Windows paths hold at most %d bytes, the file pattern included)\n",
+                         typedPath.size(), kLongestFolder, MAX_PATH - 1);
+            return 2;
+        }
+        SetTypedFolder(typedPath);
     }
 
     std::string commandLine = JoinCommandLine(static_cast<int>(arguments.size()), arguments.data());

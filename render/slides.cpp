@@ -7,6 +7,7 @@
 #include "app/settings.h"
 #include "playlist/playlist.h"
 #include "render/device.h"
+#include "render/orientation.h"
 #include "window/window.h"
 
 Slide currentSlide = {};
@@ -20,19 +21,23 @@ constexpr QuadEdges emptyQuad = {0.0f, 0.0f, 0.0f, 0.0f};
 
 // Writes the four vertices of a quad with the given edges into the slide's
 // vertex buffer, as one 112-byte copy. The colours mark the corners; every
-// frame replaces them with the slide's weight before drawing. A slide without
+// frame replaces them with the slide's weight before drawing. The texture
+// coordinates show the image upright. A slide without
 // a buffer has no quad; a failed Lock gives nothing to write through, and the
 // buffer keeps its previous quad.
 void WriteQuad(const Slide& slide, const QuadEdges& edges) {
     if (slide.vertexBuffer == nullptr) {
         return;
     }
-    const SlideVertex quad[4] = {
+    SlideVertex quad[4] = {
         {edges.left, edges.top, 0.5f, 1.0f, 0xFFFF0000, 0.0f, 0.0f},
         {edges.right, edges.top, 0.5f, 1.0f, 0xFF00FF00, 1.0f, 0.0f},
         {edges.left, edges.bottom, 0.5f, 1.0f, 0xFF0000FF, 0.0f, 1.0f},
         {edges.right, edges.bottom, 0.5f, 1.0f, 0xFFFFFF00, 1.0f, 1.0f},
     };
+    for (SlideVertex& vertex : quad) {
+        OrientTexCoords(slide.orientation, vertex.u, vertex.v, vertex.u, vertex.v);
+    }
     static_assert(sizeof quad == quadBytes);
     void* data = nullptr;
     if (slide.vertexBuffer->Lock(0, quadBytes, &data, 0) != D3D_OK || data == nullptr) {
@@ -49,6 +54,7 @@ void ForgetNextImage() {
     nextSlide.surface = nullptr;
     nextSlide.loaded = false;
     nextSlide.path.clear();
+    nextSlide.orientation = 0;
     WriteQuad(nextSlide, emptyQuad);
 }
 
@@ -62,6 +68,7 @@ void CopyImage(Slide& to, const Slide& from) {
     to.surface = from.surface;
     to.loaded = from.loaded;
     to.path = from.path;
+    to.orientation = from.orientation;
 }
 
 // Fits the slide's quad to the image it holds now, or shrinks it to nothing
@@ -109,6 +116,7 @@ bool TryLoadImage(Slide& slide, const std::string& path) {
     } else {
         std::memset(&slide.surfaceDesc, 0, sizeof slide.surfaceDesc);
     }
+    slide.orientation = ReadImageOrientation(path.c_str());
     slide.loaded = true;
     slide.path = path;
     return true;
@@ -137,8 +145,12 @@ void FitSlideQuad(Slide& slide) {
     if (slide.vertexBuffer == nullptr || !slide.loaded) {
         return;
     }
-    WriteQuad(slide, FitQuadEdges(slide.imageInfo.Width, slide.imageInfo.Height, clientSize.width,
-                                  clientSize.height, settings.width, settings.height));
+    // An image turned a quarter is shown with its stored height across.
+    const bool swap = SwapsSides(slide.orientation);
+    WriteQuad(slide,
+              FitQuadEdges(swap ? slide.imageInfo.Height : slide.imageInfo.Width,
+                           swap ? slide.imageInfo.Width : slide.imageInfo.Height, clientSize.width,
+                           clientSize.height, settings.width, settings.height));
 }
 
 void LoadNextSlide() {

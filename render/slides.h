@@ -29,6 +29,7 @@ struct Slide {
     bool loaded;                          // holds an image; its quad is fitted
     IDirect3DVertexBuffer9* vertexBuffer; // owning for the whole run, may be null
     std::string path;                     // file of the image, as the Playlist spells it
+    int orientation; // EXIF orientation of the image, 1 to 8; 0 (no image) counts as 1
 };
 
 extern Slide currentSlide; // the image on screen
@@ -38,7 +39,9 @@ extern Slide nextSlide;    // the image that fades in next
 void CreateSlideQuad(Slide& slide);
 
 // Records the client size in clientSize; for a slide with a quad and an image,
-// rewrites the quad to fit the image, centred with its own proportions.
+// rewrites the quad to fit the image, centred with its own proportions and
+// shown upright: the sides of an image turned a quarter are swapped for the
+// fit, and the texture coordinates turn or mirror it.
 void FitSlideQuad(Slide& slide);
 
 // The four edges of a quad in back-buffer pixels.

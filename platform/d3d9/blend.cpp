@@ -9,7 +9,9 @@
 //    built-in mode that gives the same colours for opaque sources: the
 //    program's images are opaque, and stage 0 takes the texture's alpha.
 //    ONE/ONE, the program's additive crossfade, becomes SDL_BLENDMODE_ADD
-//    (source × source alpha + destination).
+//    (source × source alpha + destination), drawn from the texture's opaque
+//    copy (see Texture::opaqueTexture), so that alpha plays no part, as in
+//    Direct3D.
 // States none of these comes near draw nothing (DrawPrimitive fails).
 #include "platform/d3d9/objects.h"
 
@@ -127,6 +129,19 @@ SDL_BlendMode NearForOpaque(DWORD src, DWORD dst, DWORD op) {
 }
 
 } // namespace
+
+bool BlendReadsSourceAlpha(const Device& device) {
+    if (!RenderState(device, D3DRS_ALPHABLENDENABLE)) {
+        return false;
+    }
+    for (DWORD factor :
+         {RenderState(device, D3DRS_SRCBLEND), RenderState(device, D3DRS_DESTBLEND)}) {
+        if (factor == D3DBLEND_SRCALPHA || factor == D3DBLEND_INVSRCALPHA) {
+            return true;
+        }
+    }
+    return false;
+}
 
 bool ApplyBlendStates(const Device& device, SDL_Texture* texture) {
     SDL_BlendMode candidates[3] = {SDL_BLENDMODE_NONE, SDL_BLENDMODE_INVALID,

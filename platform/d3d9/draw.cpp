@@ -268,7 +268,11 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
                              255.0};
     }
     const std::vector<Triangle> triangles = Assemble(type, primitiveCount);
-    SDL_Texture* sdlTexture = texture != nullptr ? texture->sdlTexture : nullptr;
+    const bool opaque =
+        texture != nullptr && texture->opaqueTexture != nullptr && !BlendReadsSourceAlpha(*this);
+    SDL_Texture* sdlTexture = texture == nullptr ? nullptr
+                              : opaque           ? texture->opaqueTexture
+                                                 : texture->sdlTexture;
     if (!ApplyBlendStates(*this, sdlTexture)) {
         return D3DERR_INVALIDCALL;
     }
@@ -279,6 +283,7 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
     SDL_FRect target;
     // What is drawn waits in the frame until Present (see frame.cpp).
     FrameCommand command;
+    command.opaque = opaque;
     if (sdlTexture != nullptr) {
         SDL_GetTextureBlendMode(sdlTexture, &command.blend);
         command.texture = texture;

@@ -10,7 +10,9 @@ namespace {
 
 void RunCommand(Device& device, const FrameCommand& command) {
     SDL_Renderer* renderer = device.renderer;
-    SDL_Texture* texture = command.texture != nullptr ? command.texture->sdlTexture : nullptr;
+    SDL_Texture* texture = command.texture == nullptr ? nullptr
+                           : command.opaque           ? command.texture->opaqueTexture
+                                                      : command.texture->sdlTexture;
     switch (command.kind) {
     case FrameCommand::kClear:
         SDL_SetRenderDrawColor(renderer, command.color.r, command.color.g, command.color.b,
@@ -53,7 +55,7 @@ template <typename T> bool SameItems(const std::vector<T>& a, const std::vector<
 bool SameCommand(const FrameCommand& a, const FrameCommand& b) {
     return a.kind == b.kind && a.color.r == b.color.r && a.color.g == b.color.g &&
            a.color.b == b.color.b && a.color.a == b.color.a && a.blend == b.blend &&
-           a.scale == b.scale && a.content == b.content &&
+           a.scale == b.scale && a.content == b.content && a.opaque == b.opaque &&
            std::memcmp(&a.source, &b.source, sizeof a.source) == 0 &&
            std::memcmp(&a.target, &b.target, sizeof a.target) == 0 && SameItems(a.rects, b.rects) &&
            SameItems(a.vertices, b.vertices);

@@ -57,6 +57,7 @@ struct FrameCommand {
     SDL_FRect target{};
     std::vector<SDL_Rect> rects;
     std::vector<SDL_Vertex> vertices;
+    bool opaque = false; // draws the texture's opaqueTexture
 };
 
 struct Direct3D final : IDirect3D9 {
@@ -112,6 +113,13 @@ struct Texture final : IDirect3DTexture9 {
     SDL_Texture* sdlTexture = nullptr;
     int storageWidth = 0;
     int storageHeight = 0;
+    // On a renderer without custom blend modes (SDL's software renderer), an
+    // A8R8G8B8 texture's colours again with alpha 255, storage of the same
+    // size, owned; null elsewhere. Drawn for blend states whose factors do
+    // not read source alpha (the program's ONE/ONE): Direct3D adds the
+    // colour whatever its alpha, while SDL's built-in ADD mode, the nearest
+    // such a renderer has, weights it by alpha.
+    SDL_Texture* opaqueTexture = nullptr;
     D3DSURFACE_DESC desc{}; // of level 0, the only level
     ULONG refs = 1;         // the program's; while non-zero, one on `device`
     ULONG holds = 0;        // the device's bindings
@@ -294,6 +302,8 @@ DWORD SamplerState(const Device& device, DWORD type);
 // `texture`, or on the renderer's own drawing when `texture` is null.
 // False when the renderer can do nothing near it.
 bool ApplyBlendStates(const Device& device, SDL_Texture* texture);
+// True when blending is on and a blend factor reads the source's alpha.
+bool BlendReadsSourceAlpha(const Device& device);
 
 // Has the C library give freed image-sized memory back to the system (see
 // texture.cpp); called when a device is created.

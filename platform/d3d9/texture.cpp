@@ -95,7 +95,8 @@ void GiveBackStorage(Device& device, SDL_Texture* storage, int width, int height
 // that sampling at or beyond the texture's edges sees what Direct3D's
 // clamped addressing gives and nothing of an earlier image. `pixels` holds
 // the rows of `area`, `pitch` bytes apart, just uploaded.
-void RepeatEdges(const Texture& texture, const SDL_Rect& area, const uint8_t* pixels, int pitch) {
+void RepeatEdges(const Texture& texture, SDL_Texture* storage, const SDL_Rect& area,
+                 const uint8_t* pixels, int pitch) {
     const int width = static_cast<int>(texture.desc.Width);
     const int height = static_cast<int>(texture.desc.Height);
     const int extraWidth = area.x + area.w == width ? texture.storageWidth - width : 0;
@@ -124,7 +125,7 @@ void RepeatEdges(const Texture& texture, const SDL_Rect& area, const uint8_t* pi
                 }
             }
             const SDL_Rect rect{x, y + first, columns, count};
-            SDL_UpdateTexture(texture.sdlTexture, &rect, band.data(), columns * 4);
+            SDL_UpdateTexture(storage, &rect, band.data(), columns * 4);
         }
     };
     fill(width, area.y, extraWidth, area.h, false,
@@ -195,6 +196,17 @@ HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
     texture->sdlTexture = sdlTexture;
     texture->storageWidth = storageWidth;
     texture->storageHeight = storageHeight;
+    // D3DPMISCCAPS_BLENDOP: the renderer blends with factors of any kind.
+    constexpr DWORD blendsCustom = 0x00000800;
+    if (format == D3DFMT_A8R8G8B8 && !(caps.PrimitiveMiscCaps & blendsCustom)) {
+        texture->opaqueTexture =
+            SDL_CreateTexture(renderer, SdlFormat(renderer, D3DFMT_X8R8G8B8),
+                              SDL_TEXTUREACCESS_STATIC, storageWidth, storageHeight);
+        if (texture->opaqueTexture == nullptr) {
+            texture->Release();
+            return D3DERR_OUTOFVIDEOMEMORY;
+        }
+    }
     texture->desc.Format = format;
     texture->desc.Type = D3DRTYPE_SURFACE;
     texture->desc.Usage = usage;
@@ -221,6 +233,9 @@ ULONG Texture::Release() {
 
 Texture::~Texture() {
     GiveBackImageBuffer(std::move(staging));
+    if (opaqueTexture != nullptr) {
+        SDL_DestroyTexture(opaqueTexture);
+    }
     GiveBackStorage(*device, sdlTexture, storageWidth, storageHeight);
 }
 
@@ -322,7 +337,16 @@ HRESULT Texture::UnlockRect(UINT level) {
             result = D3DERR_INVALIDCALL;
         }
         try {
-            RepeatEdges(*this, area, staging.data(), area.w * 4);
+            RepeatEdges(*this, sdlTexture, area, staging.data(), area.w * 4);
+            if (opaqueTexture != nullptr) {
+                for (size_t at = 3; at < staging.size(); at += 4) {
+                    staging[at] = 0xFF;
+                }
+                if (SDL_UpdateTexture(opaqueTexture, &area, staging.data(), area.w * 4) != 0) {
+                    result = D3DERR_INVALIDCALL;
+                }
+                RepeatEdges(*this, opaqueTexture, area, staging.data(), area.w * 4);
+            }
         } catch (const std::bad_alloc&) {
             result = E_OUTOFMEMORY;
         }

@@ -14,17 +14,23 @@
 // decoder answers to it, and each part is checked before it is allocated or
 // spent:
 // - pixels: at most 16384 on a side and 2^26 in all (256 MiB of 32-bit
-//   pixels; a 61-megapixel camera photo still fits), for the decoded image
-//   and again for the texture it is resampled into;
+//   pixels; a 61-megapixel camera photo still fits), for the image as it is
+//   decoded and again for the texture it is resampled into. The bound is on
+//   what is decoded, not on what the file stores: a JPEG is decoded at a DCT
+//   scale (down to 1/8 a side), so one of up to 65500 a side (the format's
+//   limit) fits once scaled; a PNG too large to decode whole is reduced row
+//   by row as it is read, never held whole (see WithinStoredBound);
 // - the file: at most what the image can take, from its header (see
 //   ImageHeader::readBytes), and never more than kMaxReadBytes. The rest of a
 //   longer file is never read, so padding costs nothing;
 // - a decoder's own working memory beyond the pixels (libjpeg's coefficients
-//   of a progressive JPEG, stb_image's copy of a TGA): at most
-//   kMaxWorkingBytes;
+//   of a progressive JPEG, stb_image's copy of a TGA, the rows of a PNG
+//   reduced as it is read): at most kMaxWorkingBytes;
 // - work: whatever a file holds, a decode touches each pixel a bounded number
-//   of times. Text, profile and other chunks the show does not need are
-//   stepped over unread; a JPEG's scans are counted before it is decoded.
+//   of times, and the pixels a PNG reduced as it is read may store are
+//   bounded (kMaxStreamedPixels). Text, profile and other chunks the show
+//   does not need are stepped over unread; a JPEG's scans are counted before
+//   it is decoded.
 // So one load holds at most 4 × 256 MiB + 16 MiB, and a refused file costs a
 // fraction of a second.
 constexpr uint64_t kMaxImageSide = 16384;
@@ -40,6 +46,16 @@ constexpr uint64_t kMaxWorkingBytes = uint64_t{256} << 20;
 // decoding that many empty scans takes 0.7 s here. A baseline JPEG visits
 // each block once.
 constexpr uint64_t kMaxJpegScanBlocks = uint64_t{1} << 25;
+// The largest JPEG side libjpeg reads; what stays within the bound is the
+// decode at 1/8 a side.
+constexpr uint64_t kMaxJpegSide = 65500;
+constexpr uint64_t kSmallestJpegScale = 8;
+// A PNG beyond the pixel bound is read row by row and reduced on the fly, so
+// its stored size costs time, not memory: at most 2^29 pixels (23170 ×
+// 23170; a 20000 × 20000 PNG takes 5 s of CPU here) and 2^20 on a side (one
+// row of 8 MiB at 16 bits a sample).
+constexpr uint64_t kMaxStreamedPixels = uint64_t{1} << 29;
+constexpr uint64_t kMaxStreamedSide = uint64_t{1} << 20;
 
 // How much of a file a header read loads first; a header that lies further
 // in (a JPEG with large metadata segments) is looked for in up to
@@ -106,14 +122,21 @@ bool ReadFileHeader(ImageFile& file, ImageHeader& header);
 // not).
 bool WithinDecodeBound(uint64_t width, uint64_t height, uint64_t depth = 1);
 
+// True when an image of the given format and stored size can be decoded
+// within the decode bound: a JPEG at its smallest DCT scale, a PNG whole or
+// (not interlaced) reduced as it is read, any other format whole.
+bool WithinStoredBound(D3DXIMAGE_FILEFORMAT format, uint64_t width, uint64_t height,
+                       uint64_t depth = 1);
+
 // Tells the format from the file's first bytes and reads its header. False for
 // anything that is not a well-formed image of a known format within the
 // bound, or whose decode would read or hold more than the load's budget.
 bool ReadImageHeader(const ImageBytes& bytes, ImageHeader& header);
 
 // Decodes the whole image read by ReadImageHeader into `rows`, which has the
-// header's width and height, or for a JPEG a size of ChooseJpegScale: the
-// decode itself then makes the smaller image. False for any file problem,
+// header's width and height, or for a JPEG a size of ChooseJpegScale, or for
+// a PNG any smaller size: the decode itself then makes the smaller image (a
+// PNG reduced row by row with a box filter). False for any file problem,
 // truncation included.
 bool DecodeImage(const ImageBytes& bytes, const ImageHeader& header, const PixelRows& rows);
 
@@ -148,7 +171,8 @@ struct JpegScale {
 
 // The smallest of TurboJPEG's reducing factors whose decode of a width ×
 // height JPEG still covers coverWidth × coverHeight on both sides; 1/1 for an
-// image that does not exceed the cover on both sides.
+// image that does not exceed the cover on both sides. When that decode would
+// exceed the decode bound, the largest factor whose decode is within it.
 JpegScale ChooseJpegScale(UINT width, UINT height, UINT coverWidth, UINT coverHeight);
 
 // The size of a width × height image reduced at its own proportions until it

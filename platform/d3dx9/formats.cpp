@@ -20,6 +20,22 @@ bool WithinDecodeBound(uint64_t width, uint64_t height, uint64_t depth) {
            width * height * depth <= kMaxImagePixels;
 }
 
+bool WithinStoredBound(D3DXIMAGE_FILEFORMAT format, uint64_t width, uint64_t height,
+                       uint64_t depth) {
+    switch (format) {
+    case D3DXIFF_JPG:
+        return depth == 1 && width <= kMaxJpegSide && height <= kMaxJpegSide &&
+               WithinDecodeBound((width + kSmallestJpegScale - 1) / kSmallestJpegScale,
+                                 (height + kSmallestJpegScale - 1) / kSmallestJpegScale);
+    case D3DXIFF_PNG:
+        return WithinDecodeBound(width, height, depth) ||
+               (depth == 1 && width > 0 && height > 0 && width <= kMaxStreamedSide &&
+                height <= kMaxStreamedSide && width * height <= kMaxStreamedPixels);
+    default:
+        return WithinDecodeBound(width, height, depth);
+    }
+}
+
 namespace {
 
 bool ReadFormatHeader(const ImageBytes& bytes, ImageHeader& header) {
@@ -35,7 +51,8 @@ bool ReadFormatHeader(const ImageBytes& bytes, ImageHeader& header) {
         return ReadHdrHeader(bytes, header);
     if (StartsWith(bytes, "PF") || StartsWith(bytes, "Pf"))
         return ReadPfmHeader(bytes, header);
-    if (StartsWith(bytes, "P6") || StartsWith(bytes, "P5"))
+    if (StartsWith(bytes, "P6") || StartsWith(bytes, "P5") || StartsWith(bytes, "P3") ||
+        StartsWith(bytes, "P2"))
         return ReadPnmHeader(bytes, header);
     // TGA has no signature: it is the last guess, taken only for a plausible
     // header.

@@ -1,6 +1,6 @@
 // JPEG through TurboJPEG. D3DX reports JPEG as X8R8G8B8 (L8 for greyscale)
-// and, like it, we ignore any EXIF orientation: the pixels are shown as
-// stored.
+// and, like it, we ignore any EXIF orientation (the program turns its quad
+// instead): the pixels are decoded as stored.
 #include "platform/d3dx9/decoders.h"
 
 #include <algorithm>
@@ -162,7 +162,7 @@ bool ReadHeader(tjhandle handle, const std::vector<uint8_t>& data, JpegHeader& h
     // header itself may be passed over here.
     return (result == 0 || (tjGetErrorCode(handle) == TJERR_WARNING &&
                             std::strstr(tjGetErrorStr2(handle), kHarmlessWarning) != nullptr)) &&
-           WithinDecodeBound(static_cast<uint64_t>(header.width),
+           WithinStoredBound(D3DXIFF_JPG, static_cast<uint64_t>(header.width),
                              static_cast<uint64_t>(header.height));
 }
 
@@ -216,7 +216,10 @@ JpegScale ChooseJpegScale(UINT width, UINT height, UINT coverWidth, UINT coverHe
     for (const tjscalingfactor& factor : ReducingFactors()) {
         const UINT scaledWidth = static_cast<UINT>(TJSCALED(static_cast<int>(width), factor));
         const UINT scaledHeight = static_cast<UINT>(TJSCALED(static_cast<int>(height), factor));
-        if (scaledWidth < coverWidth || scaledHeight < coverHeight)
+        // Smaller factors go on while they still cover, or while the decode
+        // so far would not fit the bound.
+        if ((scaledWidth < coverWidth || scaledHeight < coverHeight) &&
+            WithinDecodeBound(chosen.width, chosen.height))
             break;
         chosen = JpegScale{factor.num, factor.denom, scaledWidth, scaledHeight};
     }
@@ -238,10 +241,12 @@ bool ReadJpegHeader(const ImageBytes& bytes, ImageHeader& header) {
     header.info.ImageFileFormat = D3DXIFF_JPG;
     // The coded data at worst: a JPEG of noise at the highest quality takes
     // less than 8 bytes a pixel. A CMYK file is decoded through a copy of
-    // its four samples a pixel.
+    // its four samples a decoded pixel, at least those of the smallest
+    // scale; the decode checks the copy at the scale it makes.
     const uint64_t pixels = uint64_t{header.info.Width} * header.info.Height;
     header.readBytes = std::min(kMaxReadBytes, pixels * 8 + kMetadataBytes);
-    header.workingBytes = IsCmyk(jpeg.colorspace) ? pixels * 4 : 0;
+    header.workingBytes =
+        IsCmyk(jpeg.colorspace) ? pixels / (kSmallestJpegScale * kSmallestJpegScale) * 4 : 0;
     // What the part read so far shows of the scans is already within the
     // budget, or the file is refused without reading the rest.
     return WithinJpegBudget(bytes, header.workingBytes);

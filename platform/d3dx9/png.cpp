@@ -7,6 +7,12 @@
 // compressed text chunk. Like D3DX, the samples are taken as they are stored,
 // with no gamma applied. Any damage, a stream that ends early included, is an
 // error.
+//
+// A PNG too large to hold whole (beyond the decode bound) is read a row at a
+// time and reduced on the fly to the size asked for, so that only one stored
+// row and one row of sums are ever held: each output pixel is the rounded
+// mean of the stored pixels of its box. That needs the rows in order, so an
+// interlaced PNG of that size is refused.
 #include "platform/d3dx9/decoders.h"
 
 #include <algorithm>
@@ -68,17 +74,70 @@ struct PngResult {
     int colorType = 0;
     bool transparency = false;
     size_t rowBytes = 0; // of a stored row, its filter byte not counted
+    bool interlaced = false;
 };
+
+// The working rows of a reduction on the fly, allocated before the read so
+// that libpng's error exit leaves nothing to destroy.
+struct Reduction {
+    std::vector<uint8_t> row;       // one stored row as 8-bit B, G, R, A
+    std::vector<UINT> column;       // the output column of each stored column
+    std::vector<uint32_t> boxWidth; // stored columns per output column
+    std::vector<uint64_t> sums;     // B, G, R, A sums of the output row being made
+};
+
+void PrepareReduction(UINT width, const PixelRows& rows, Reduction& reduction) {
+    reduction.row.resize(size_t{width} * 4);
+    reduction.column.resize(width);
+    reduction.boxWidth.assign(rows.width, 0);
+    reduction.sums.assign(size_t{rows.width} * 4, 0);
+    for (UINT x = 0; x < width; ++x) {
+        reduction.column[x] = static_cast<UINT>(uint64_t{x} * rows.width / width);
+        ++reduction.boxWidth[reduction.column[x]];
+    }
+}
+
+// Reads the image's rows in order and writes each output row once the last
+// stored row of its box is in.
+void ReduceRows(png_structp png, png_uint_32 width, png_uint_32 height, const PixelRows& rows,
+                Reduction& reduction) {
+    uint32_t boxHeight = 0;
+    for (png_uint_32 y = 0; y < height; ++y) {
+        png_read_row(png, reduction.row.data(), nullptr);
+        const uint8_t* in = reduction.row.data();
+        for (png_uint_32 x = 0; x < width; ++x, in += 4) {
+            uint64_t* sum = &reduction.sums[size_t{reduction.column[x]} * 4];
+            sum[0] += in[0];
+            sum[1] += in[1];
+            sum[2] += in[2];
+            sum[3] += in[3];
+        }
+        ++boxHeight;
+        const uint64_t outY = uint64_t{y} * rows.height / height;
+        if (y + 1 < height && uint64_t{y + 1} * rows.height / height == outY)
+            continue;
+        uint8_t* out = rows.bits + static_cast<ptrdiff_t>(outY) * rows.pitch;
+        for (UINT x = 0; x < rows.width; ++x) {
+            const uint64_t count = uint64_t{reduction.boxWidth[x]} * boxHeight;
+            for (int c = 0; c < 4; ++c) {
+                uint64_t& sum = reduction.sums[size_t{x} * 4 + c];
+                out[x * 4 + c] = static_cast<uint8_t>((sum + count / 2) / count);
+                sum = 0;
+            }
+        }
+        boxHeight = 0;
+    }
+}
 
 // The read itself. Only plain values live here, so that libpng's error exit
 // (a longjmp back into this function) leaves nothing half-destroyed;
 // `rowPointers` holds one pointer per row of `rows` when the pixels are read.
 bool RunRead(png_structp png, png_infop info, PngInput& input, png_bytepp rowPointers,
-             const PixelRows* rows, PngResult& result) {
+             const PixelRows* rows, Reduction& reduction, PngResult& result) {
     if (setjmp(png_jmpbuf(png)))
         return false;
     png_set_read_fn(png, &input, ReadInput);
-    png_set_user_limits(png, kMaxImageSide, kMaxImageSide);
+    png_set_user_limits(png, kMaxStreamedSide, kMaxStreamedSide);
     png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
     png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kSkippedChunks, kSkippedChunkCount);
     png_read_info(png, info);
@@ -87,9 +146,12 @@ bool RunRead(png_structp png, png_infop info, PngInput& input, png_bytepp rowPoi
     result.colorType = png_get_color_type(png, info);
     result.transparency = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
     result.rowBytes = png_get_rowbytes(png, info);
+    result.interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
     if (rows == nullptr)
         return true;
-    if (result.width != rows->width || result.height != rows->height)
+    const bool reduce = result.width != rows->width || result.height != rows->height;
+    if (reduce && (rows->width > result.width || rows->height > result.height ||
+                   result.interlaced || reduction.column.size() != result.width))
         return false;
     png_set_expand(png);
     png_set_scale_16(png);
@@ -98,14 +160,20 @@ bool RunRead(png_structp png, png_infop info, PngInput& input, png_bytepp rowPoi
     png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
-    if (png_get_rowbytes(png, info) != size_t{rows->width} * 4)
+    if (png_get_rowbytes(png, info) != size_t{result.width} * 4)
         return false;
-    png_read_image(png, rowPointers);
+    if (reduce)
+        ReduceRows(png, result.width, result.height, *rows, reduction);
+    else
+        png_read_image(png, rowPointers);
     return true;
 }
 
-// Reads the header, and the pixels into `rows` when it is not null.
-bool ReadPng(const ImageBytes& bytes, const PixelRows* rows, PngResult& result) {
+// Reads the header, and the pixels into `rows` when it is not null: the
+// whole image, or with `storedWidth` beyond rows' width or height, the image
+// reduced on the fly.
+bool ReadPng(const ImageBytes& bytes, const PixelRows* rows, UINT storedWidth, UINT storedHeight,
+             PngResult& result) {
     if (!ChunksFitTheFile(bytes))
         return false;
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, Fail, Warn);
@@ -113,22 +181,27 @@ bool ReadPng(const ImageBytes& bytes, const PixelRows* rows, PngResult& result) 
         return false;
     png_infop info = png_create_info_struct(png);
     std::vector<png_bytep> rowPointers;
-    if (rows != nullptr) {
+    Reduction reduction;
+    if (rows != nullptr && rows->width == storedWidth && rows->height == storedHeight) {
         rowPointers.resize(rows->height);
         for (UINT y = 0; y < rows->height; ++y)
             rowPointers[y] = rows->bits + static_cast<ptrdiff_t>(y) * rows->pitch;
+    } else if (rows != nullptr && rows->width <= storedWidth && rows->height <= storedHeight) {
+        PrepareReduction(storedWidth, *rows, reduction);
     }
     PngInput input{bytes.data.data(), bytes.data.size(), 0};
-    const bool ok = info != nullptr && RunRead(png, info, input, rowPointers.data(), rows, result);
+    const bool ok =
+        info != nullptr && RunRead(png, info, input, rowPointers.data(), rows, reduction, result);
     png_destroy_read_struct(&png, info != nullptr ? &info : nullptr, nullptr);
-    return ok && WithinDecodeBound(result.width, result.height);
+    return ok && WithinStoredBound(D3DXIFF_PNG, result.width, result.height) &&
+           (WithinDecodeBound(result.width, result.height) || !result.interlaced);
 }
 
 } // namespace
 
 bool ReadPngHeader(const ImageBytes& bytes, ImageHeader& header) {
     PngResult png;
-    if (!ReadPng(bytes, nullptr, png))
+    if (!ReadPng(bytes, nullptr, 0, 0, png))
         return false;
     header.info.Width = png.width;
     header.info.Height = png.height;
@@ -151,10 +224,15 @@ bool ReadPngHeader(const ImageBytes& bytes, ImageHeader& header) {
     // interlaced image, and room for metadata.
     const uint64_t rawBytes = uint64_t{png.height} * (1 + uint64_t{png.width} * 8);
     header.readBytes = std::min(kMaxReadBytes, 2 * rawBytes + kMetadataBytes);
+    // An image reduced as it is read: libpng's two rows at 16 bits a
+    // sample, our 8-bit row and column map, and a row of sums at most as
+    // wide as the bound allows.
+    if (!WithinDecodeBound(png.width, png.height))
+        header.workingBytes = uint64_t{png.width} * (16 + 8) + kMaxImageSide * 36;
     return true;
 }
 
-bool DecodePng(const ImageBytes& bytes, const ImageHeader&, const PixelRows& rows) {
+bool DecodePng(const ImageBytes& bytes, const ImageHeader& header, const PixelRows& rows) {
     PngResult png;
-    return ReadPng(bytes, &rows, png);
+    return ReadPng(bytes, &rows, header.info.Width, header.info.Height, png);
 }

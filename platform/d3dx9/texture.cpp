@@ -17,6 +17,10 @@
 //   size is reduced to that size once, with the triangle filter. The header
 //   read and srcInfo still report the stored size, from which the program
 //   takes the image's proportions.
+// - The texture, like the decode, stays within the decode bound: a JPEG too
+//   large for it at the covering scale is decoded at the largest scale that
+//   fits, and a PNG too large to decode whole is reduced while it is read,
+//   straight into the texture.
 // - MipLevels must be 1; Format D3DFMT_UNKNOWN (A8R8G8B8 for an image with
 //   alpha, else X8R8G8B8), D3DFMT_A8R8G8B8 or D3DFMT_X8R8G8B8. Other values
 //   give D3DERR_INVALIDCALL.
@@ -31,6 +35,7 @@
 #include "platform/kernel32/image_memory.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <new>
 
@@ -54,6 +59,17 @@ void FitTextureSize(UINT& width, UINT& height, UINT maxWidth, UINT maxHeight) {
         width = static_cast<UINT>(std::max<uint64_t>(1, (w * maxHeight + h / 2) / h));
         height = maxHeight;
     }
+}
+
+// Reduces width × height to the decode bound, keeping the ratio of the sides.
+void FitDecodeBound(UINT& width, UINT& height) {
+    FitTextureSize(width, height, kMaxImageSide, kMaxImageSide);
+    const uint64_t pixels = uint64_t{width} * height;
+    if (pixels <= kMaxImagePixels)
+        return;
+    const double factor = std::sqrt(static_cast<double>(kMaxImagePixels) / pixels);
+    width = std::max(1u, static_cast<UINT>(width * factor));
+    height = std::max(1u, static_cast<UINT>(height * factor));
 }
 
 // The size of the device's back buffer; false when the device has none to
@@ -149,14 +165,21 @@ HRESULT CreateTexture(IDirect3DDevice9* device, LPCSTR srcFile, UINT width, UINT
     if (SizeFromFile(width) && SizeFromFile(height))
         CoverBackBuffer(device, header, textureWidth, textureHeight);
     FitTextureSize(textureWidth, textureHeight, caps.MaxTextureWidth, caps.MaxTextureHeight);
+    FitDecodeBound(textureWidth, textureHeight);
     // A JPEG is decoded at the smallest DCT scale that still covers the
-    // texture; any other image at its stored size.
+    // texture, a PNG too large to decode whole at the texture's size; any
+    // other image at its stored size.
     UINT decodeWidth = header.info.Width, decodeHeight = header.info.Height;
     if (header.info.ImageFileFormat == D3DXIFF_JPG) {
         const JpegScale scale =
             ChooseJpegScale(decodeWidth, decodeHeight, textureWidth, textureHeight);
         decodeWidth = scale.width;
         decodeHeight = scale.height;
+    } else if (!WithinDecodeBound(decodeWidth, decodeHeight)) {
+        decodeWidth = std::min(textureWidth, decodeWidth);
+        decodeHeight = std::min(textureHeight, decodeHeight);
+        textureWidth = decodeWidth;
+        textureHeight = decodeHeight;
     }
     // The decode goes straight into the texture's pixels when it has their
     // size; otherwise it is made whole first, then resampled.

@@ -47,13 +47,15 @@ bool MatchesPattern(const char* name, const std::string& pattern) {
     size_t starPattern = std::string::npos;
     size_t starName = 0;
     while (name[n] != '\0') {
-        if (p < pattern.size() &&
-            (pattern[p] == '?' || AsciiUpper(pattern[p]) == AsciiUpper(name[n]))) {
-            ++n;
-            ++p;
-        } else if (p < pattern.size() && pattern[p] == '*') {
+        // A '*' of the pattern is always the wildcard, also where the name
+        // has a '*' of its own (legal on POSIX file systems).
+        if (p < pattern.size() && pattern[p] == '*') {
             starPattern = p++;
             starName = n;
+        } else if (p < pattern.size() &&
+                   (pattern[p] == '?' || AsciiUpper(pattern[p]) == AsciiUpper(name[n]))) {
+            ++n;
+            ++p;
         } else if (starPattern != std::string::npos) {
             p = starPattern + 1;
             n = ++starName;

@@ -2,6 +2,8 @@
 // counter, returning what Windows returns for the same situations.
 #pragma once
 
+#include <cstdio>
+
 #include "platform/windef.h"
 
 #define FILE_ATTRIBUTE_READONLY 0x00000001
@@ -52,3 +54,10 @@ BOOL WINAPI QueryPerformanceFrequency(LARGE_INTEGER* frequency);
 BOOL WINAPI QueryPerformanceCounter(LARGE_INTEGER* count);
 
 void WINAPI Sleep(DWORD milliseconds);
+
+// The Windows C runtime's fopen_s, which takes a Windows-style path: the file
+// is opened as every path of the layer is resolved (backslashes, any letter
+// case). 0 with *file set on success; the errno value with *file null
+// otherwise.
+typedef int errno_t;
+errno_t fopen_s(FILE** file, const char* fileName, const char* mode);

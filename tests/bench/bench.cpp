@@ -8,6 +8,13 @@
 //     same scale (libjpeg-turbo, libpng, stb_image; for DDS, reading the
 //     file). One line per file.
 //
+//   vimbora_bench make-png WIDTH HEIGHT FILE
+//   vimbora_bench make-jpg WIDTH HEIGHT FILE
+//     Writes an RGB image of any size: rings, a gradient and a fine diagonal
+//     weave, so that the coded data is neither trivial nor as large as noise
+//     (ImageMagick refuses sides beyond 16384 and holds a PNG whole). The PNG
+//     is written row by row; the JPEG at quality 94, 4:2:0, as cameras do.
+//
 //   vimbora_bench scan [--repeat N] COUNT DIR...
 //     BuildPlaylist over each folder, which is first filled with COUNT empty
 //     files named like images if it holds fewer; beside it one plain readdir
@@ -265,6 +272,63 @@ int Scan(int count, const std::vector<std::string>& folders) {
     return 0;
 }
 
+void PatternRow(UINT width, UINT height, UINT y, png_byte* row) {
+    const int64_t cx = width / 2, cy = height / 2;
+    for (UINT x = 0; x < width; ++x) {
+        const int64_t dx = x - cx, dy = y - cy;
+        row[x * 3] = static_cast<png_byte>((dx * dx + dy * dy) >> 12);
+        row[x * 3 + 1] = static_cast<png_byte>(uint64_t{y} * 255 / height);
+        row[x * 3 + 2] = static_cast<png_byte>(((x + y) & 8) != 0 ? 200 : 40);
+    }
+}
+
+int MakeJpeg(UINT width, UINT height, const std::string& path) {
+    std::vector<unsigned char> pixels(size_t{width} * height * 3);
+    for (UINT y = 0; y < height; ++y)
+        PatternRow(width, height, y, pixels.data() + size_t{y} * width * 3);
+    tjhandle handle = tjInitCompress();
+    unsigned char* jpeg = nullptr;
+    unsigned long size = 0;
+    const int result =
+        tjCompress2(handle, pixels.data(), static_cast<int>(width), 0, static_cast<int>(height),
+                    TJPF_RGB, &jpeg, &size, TJSAMP_420, 94, 0);
+    bool written = false;
+    if (result == 0) {
+        std::ofstream out(path, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(jpeg), static_cast<std::streamsize>(size));
+        written = static_cast<bool>(out);
+    }
+    tjFree(jpeg);
+    tjDestroy(handle);
+    if (!written)
+        std::fprintf(stderr, "vimbora_bench: cannot write %s\n", path.c_str());
+    return written ? 0 : 1;
+}
+
+int MakePng(UINT width, UINT height, const std::string& path) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (file == nullptr || png == nullptr || info == nullptr || width == 0 || height == 0 ||
+        setjmp(png_jmpbuf(png))) {
+        std::fprintf(stderr, "vimbora_bench: cannot write %s\n", path.c_str());
+        return 1;
+    }
+    png_init_io(png, file);
+    png_set_compression_level(png, 6);
+    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    std::vector<png_byte> row(size_t{width} * 3);
+    for (UINT y = 0; y < height; ++y) {
+        PatternRow(width, height, y, row.data());
+        png_write_row(png, row.data());
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return std::fclose(file) == 0 ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -275,10 +339,18 @@ int main(int argc, char** argv) {
     }
     if (args.size() >= 2 && args[0] == "load")
         return Load(std::vector<std::string>(args.begin() + 1, args.end()));
+    if (args.size() == 4 && args[0] == "make-jpg")
+        return MakeJpeg(static_cast<UINT>(std::atoi(args[1].c_str())),
+                        static_cast<UINT>(std::atoi(args[2].c_str())), args[3]);
+    if (args.size() == 4 && args[0] == "make-png")
+        return MakePng(static_cast<UINT>(std::atoi(args[1].c_str())),
+                       static_cast<UINT>(std::atoi(args[2].c_str())), args[3]);
     if (args.size() >= 3 && args[0] == "scan")
         return Scan(std::atoi(args[1].c_str()),
                     std::vector<std::string>(args.begin() + 2, args.end()));
     std::fprintf(stderr, "usage: vimbora_bench load [--repeat N] FILE...\n"
+                         "       vimbora_bench make-png WIDTH HEIGHT FILE\n"
+                         "       vimbora_bench make-jpg WIDTH HEIGHT FILE\n"
                          "       vimbora_bench scan [--repeat N] COUNT DIR...\n");
     return 2;
 }

@@ -63,6 +63,28 @@ TEST_F(DrawTest, QuadsAreModulatedByTheirColourAndAdded) {
     left->Release();
 }
 
+// With the program's ONE/ONE states alpha plays no part, as in Direct3D: a
+// texel's colour is added whatever its alpha, on a renderer without custom
+// blend modes too (here the software renderer).
+TEST_F(DrawTest, AdditiveBlendingIgnoresAlpha) {
+    const std::vector<uint32_t> texels = {0x800000FF, 0x0000FF00, 0xFFFF0000, 0x40808080};
+    IDirect3DTexture9* texture = MakeTexture(device, 2, 2, texels, D3DFMT_A8R8G8B8);
+    IDirect3DVertexBuffer9* quad = MakeQuad(device, 0, 0, 16, 12, 0xFFFFFFFF);
+    device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
+    device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
+    device->BeginScene();
+    EXPECT_EQ(D3D_OK, DrawQuad(device, texture, quad));
+    device->EndScene();
+    const std::vector<uint32_t> pixels = Pixels();
+    EXPECT_EQ(0xFF0000FFu, pixels[0]);
+    EXPECT_EQ(0xFF00FF00u, pixels[15]);
+    EXPECT_EQ(0xFFFF0000u, pixels[11 * 16]);
+    EXPECT_EQ(0xFF808080u, pixels[11 * 16 + 15]);
+    device->SetTexture(0, nullptr);
+    texture->Release();
+    quad->Release();
+}
+
 // A stage without a texture samples opaque black: added, it changes nothing;
 // without blending it paints black, just within its quad.
 TEST_F(DrawTest, QuadWithoutTextureIsBlack) {

@@ -28,6 +28,10 @@ TEST(D3dxCover, JpegScaleIsTheSmallestThatCovers) {
         {1920, 1201, 1920, 1200, 1, 1, 1920, 1201},
         {1000, 800, 1920, 1200, 1, 1, 1000, 800}, // smaller than the back buffer
         {4000, 3000, 640, 480, 1, 4, 1000, 750},
+        {12000, 9000, 1920, 1200, 1, 4, 3000, 2250},
+        {30000, 4000, 1920, 1200, 3, 8, 11250, 1500}, // a panorama, 3/8 within the bound
+        {65500, 2000, 1920, 1200, 1, 4, 16375, 500},  // 5/8 covers but is beyond 16384 wide
+        {65500, 65500, 1920, 1200, 1, 8, 8188, 8188}, // the format's limit, just within
     };
     for (const Case& c : cases) {
         const JpegScale scale = ChooseJpegScale(c.width, c.height, c.coverWidth, c.coverHeight);
@@ -122,6 +126,17 @@ TEST(D3dxCover, ReducedTextureHoldsTheWholeImageAtItsProportions) {
     EXPECT_EQ(texture->width, 160u);
     EXPECT_EQ(texture->height, 120u);
     ExpectQuadrants(*texture, screen, 0);
+    texture->Release();
+
+    // A PNG beyond the bound (20000 wide) is reduced to its covering size
+    // row by row as it is read, box by box: the quadrants stay exact.
+    const Image wide = Quadrants(20000, 400);
+    const std::string panorama = folder.Write("panorama.png", PngFile(wide, false));
+    ASSERT_EQ(LoadTexture(device, panorama, &texture, &info), D3D_OK);
+    EXPECT_EQ(info.Width, 20000u);
+    EXPECT_EQ(texture->width, 4096u); // covering is 5000 x 100; the device allows 4096
+    EXPECT_EQ(texture->height, 82u);
+    ExpectQuadrants(*texture, wide, 0);
     texture->Release();
 
     // Less than twice its covering size: kept whole, no second pass.

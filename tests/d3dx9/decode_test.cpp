@@ -155,7 +155,20 @@ TEST(D3dxDecode, GreyAndSampleDepths) {
     EXPECT_EQ(info.Format, D3DFMT_R32F);
     // Samples are scaled from the file's maxval, 16-bit ones too.
     EXPECT_EQ(FirstTexel(folder.Write("15.ppm", PnmFile(colour, false, 15))), 0xFF44FF88u);
+    // Plain-text pixmaps and greymaps, with comments and line breaks; a
+    // sample that is not a number fails the decode.
+    const auto text = [](const std::string& s) { return Bytes(s.begin(), s.end()); };
+    EXPECT_EQ(
+        FirstTexel(folder.Write("p3.ppm", text("P3\n# by hand\n2 1\n255\n64 255 128\n0 0 0\n"))),
+        0xFF40FF80u);
+    EXPECT_EQ(FirstTexel(folder.Write("p2.ppm", text("P2 1 1 15\n8\n")), &info), 0xFF888888u);
+    EXPECT_EQ(info.Format, D3DFMT_L8);
+    EXPECT_EQ(FirstTexel(folder.Write("nan.ppm", text("P3 2 1 255 1 2 3 4 5 x 7"))), 0u);
     EXPECT_EQ(FirstTexel(folder.Write("16.ppm", PnmFile(colour, false, 65535))), 0xFF40FF80u);
+    // A 16-bit PNG without colour chunks keeps its stored values, as Windows
+    // shows it: not taken as linear light and brightened.
+    const Image stored = FlatImage(4, 3, 0xFF4080C0);
+    EXPECT_EQ(FirstTexel(folder.Write("16.png", Png16File(stored))), 0xFF4080C0u);
     EXPECT_EQ(FirstTexel(folder.Write("be.pfm", PfmFile(colour, false, false))), 0xFF40FF80u);
     // Bit fields narrower than 8 bits repeat their high bits; wider ones keep
     // their top 8. 1-5-5-5: alpha 1, red 8, green 31, blue 16; 2-10-10-10:

@@ -242,6 +242,40 @@ Bytes PngFile(const Image& image, bool alpha) {
     return out;
 }
 
+namespace {
+
+void AppendPngBytes(png_structp png, png_bytep data, size_t length) {
+    Bytes& out = *static_cast<Bytes*>(png_get_io_ptr(png));
+    out.insert(out.end(), data, data + length);
+}
+
+} // namespace
+
+Bytes Png16File(const Image& image) {
+    Bytes out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_set_write_fn(png, &out, AppendPngBytes, nullptr);
+    png_set_IHDR(png, info, image.width, image.height, 16, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    Bytes row(size_t{image.width} * 6);
+    for (UINT y = 0; y < image.height; ++y) {
+        for (UINT x = 0; x < image.width; ++x) {
+            const uint32_t p = image.At(x, y);
+            for (int c = 0; c < 3; ++c) {
+                const uint8_t v = Channel(p, 16 - 8 * c);
+                row[x * 6 + c * 2] = v; // big-endian v * 257
+                row[x * 6 + c * 2 + 1] = v;
+            }
+        }
+        png_write_row(png, row.data());
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
 Bytes JpegFile(const Image& image, bool grey) {
     tjhandle handle = tjInitCompress();
     unsigned char* jpeg = nullptr;

@@ -43,6 +43,9 @@ Bytes PnmFile(const Image& image, bool grey, uint32_t maxval); // P6 or P5, bina
 Bytes PfmFile(const Image& image, bool grey, bool littleEndian);
 Bytes HdrFile(const Image& image); // run-length coded when 8 <= width < 32768
 Bytes PngFile(const Image& image, bool alpha);
+// 16 bits a sample (each 8-bit value times 257), RGB, and no gAMA, sRGB,
+// iCCP or cHRM chunk: samples whose meaning the file leaves open.
+Bytes Png16File(const Image& image);
 Bytes JpegFile(const Image& image, bool grey);
 
 // A DDS header for a 2-D image with the given pixel format (the 32-byte

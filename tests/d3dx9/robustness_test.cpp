@@ -66,8 +66,8 @@ TEST(D3dxRobustness, EnormousOrLyingSizesAreRefusedBeforeAllocating) {
         std::search(jpeg.begin(), jpeg.end(), std::begin(startOfFrame), std::end(startOfFrame)) -
         jpeg.begin());
     for (size_t i : {5, 7}) {
-        jpeg[sof + i] = 0x4E; // 20000 × 20000
-        jpeg[sof + i + 1] = 0x20;
+        jpeg[sof + i] = 0xFF; // 65535 × 65535: beyond the format's 65500
+        jpeg[sof + i + 1] = 0xFF;
     }
     Bytes bmp = BmpFile(small, 24, false);
     Set32(bmp, 18, 100000);
@@ -100,6 +100,7 @@ TEST(D3dxRobustness, EnormousOrLyingSizesAreRefusedBeforeAllocating) {
         {"pfm lie", Text("PF\n8000 8000\n-1\n0123456789abcdef")},
         {"ppm", Text("P6\n100000 100000\n255\n")},
         {"ppm lie", Text("P6\n8000 8000\n255\n0123456789abcdef")},
+        {"ppm text lie", Text("P3\n8000 8000\n255\n1 2 3")},
         {"hdr", Text("#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 100000 +X 100000\n")},
         {"hdr lie", Text("#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 8000 +X 8000\n\x02\x02")},
         {"pfm overflow", Text("PF\n4294967295 4294967295\n-1\n")},

@@ -100,3 +100,16 @@ e2e_near() {
   done
   return 0
 }
+
+# Prints "r g b" of each pixel (x, y) given as pairs after the image $1, one
+# line per pixel, in one pass over the image: fast enough to sample a show
+# that cuts every second.
+e2e_pixels() {
+  local file=$1 format=""
+  shift
+  while [ $# -ge 2 ]; do
+    format="$format%[fx:int(255*p{$1,$2}.r+0.5)] %[fx:int(255*p{$1,$2}.g+0.5)] %[fx:int(255*p{$1,$2}.b+0.5)]\n"
+    shift 2
+  done
+  convert "$file" -format "$format" info:
+}

@@ -108,4 +108,34 @@ expect_no_more_loads "$log" 0 3 "empty: images added to a folder that held none"
 faults_close_expect_0 "$id" "$(faults_bound 10)" empty
 faults_no_sanitizer_report "$log"
 e2e_note "empty: black, nothing read, closed with 0"
+
+# The folder as typed: siblings differing only in case, each with its own
+# colour; the one spelled as typed is shown, else the lower-case one. A name
+# beginning with "*" is an image like any other.
+twins="$FAULTS_WORK/twins"
+mkdir -p "$twins/Photos" "$twins/photos" "$twins/PHOTOS"
+faults_image "$twins/Photos/a.png" 640x480 "$red"
+faults_image "$twins/photos/a.png" 640x480 "$green"
+faults_image "$twins/PHOTOS/a.png" 640x480 "$blue"
+mv "$twins/PHOTOS/a.png" "$twins/PHOTOS/*a.png"
+for typed in "Photos:$red" "PHOTOS:$blue" "pHoToS:$green"; do
+  name=${typed%%:*}
+  log="$FAULTS_LOGS/typed-$name.log"
+  faults_start "$log" "path=$twins/$name" "time=$slide" fade=0
+  id=$(e2e_settled_window Vimbora "$(faults_bound 60)") || e2e_fail "typed $name: no window titled Vimbora"
+  faults_await_colour "$id" "$(faults_bound 10)" "typed $name" "${typed#*:}" >/dev/null || exit 1
+  faults_close_expect_0 "$id" "$(faults_bound 10)" "typed $name"
+  faults_no_sanitizer_report "$log"
+  e2e_note "path=.../$name: the folder shown is the one typed (or its lower-case twin)"
+done
+
+# A folder too long for a Windows search text (the folder, a backslash and
+# "*.bmp" within 259 bytes): a message and status 2, no show of another one.
+long="$FAULTS_WORK/$(printf 'x%.0s' $(seq 250))"
+log="$FAULTS_LOGS/long.log"
+faults_start "$log" "path=$long"
+faults_wait_exit "$(faults_bound 10)"
+[ "$FAULTS_STATUS" -eq 2 ] || e2e_fail "too long a path: exit status $FAULTS_STATUS, expected 2"
+grep -q "folder path is too long" "$log" || e2e_fail "too long a path: no message on standard error"
+e2e_note "path of ${#long} bytes: a message and exit status 2"
 echo "faults folder: passed"

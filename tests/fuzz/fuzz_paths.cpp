@@ -137,7 +137,8 @@ const char* WriteInput(const uint8_t* data, size_t size) {
 }
 
 bool ValidInfo(const D3DXIMAGE_INFO& info) {
-    return WithinDecodeBound(info.Width, info.Height, info.Depth) && info.MipLevels >= 1 &&
+    return WithinStoredBound(info.ImageFileFormat, info.Width, info.Height, info.Depth) &&
+           info.MipLevels >= 1 &&
            (info.ResourceType == D3DRTYPE_TEXTURE || info.ResourceType == D3DRTYPE_CUBETEXTURE ||
             info.ResourceType == D3DRTYPE_VOLUMETEXTURE) &&
            info.ImageFileFormat <= D3DXIFF_PFM;

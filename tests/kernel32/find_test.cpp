@@ -56,7 +56,7 @@ constexpr DWORD directory = FILE_ATTRIBUTE_DIRECTORY;
 TEST(FindFiles, MatchesIgnoringCaseInNtfsOrder) {
     TempFolder folder;
     for (const char* name : {"b.jpg", "A.JPG", "c.Jpg", "_d.jpg", "AB.jpg", "ab.jpg", "a.jpeg",
-                             "x.png", "photo.jpg.txt", ".hidden.jpg", "jpg"}) {
+                             "x.png", "photo.jpg.txt", ".hidden.jpg", "jpg", "*star.jpg"}) {
         folder.AddFile(name);
     }
     folder.AddFolder("dir.jpg");
@@ -64,7 +64,8 @@ TEST(FindFiles, MatchesIgnoringCaseInNtfsOrder) {
 
     DWORD error = 0;
     EXPECT_EQ(Search(folder.Path() + "\\*.jpg", &error),
-              (std::vector<Found>{{".hidden.jpg", hidden},
+              (std::vector<Found>{{"*star.jpg", normal},
+                                  {".hidden.jpg", hidden},
                                   {"A.JPG", normal},
                                   {"AB.jpg", normal},
                                   {"ab.jpg", normal},
