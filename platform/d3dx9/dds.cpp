@@ -79,7 +79,8 @@ constexpr FloatFormat kFloatFormats[] = {
 struct DdsLayout {
     uint32_t width, height, depth, mipLevels, faces;
     D3DFORMAT format;
-    const MaskedFormat* masked; // one of these three, or DXT blocks
+    // The pixel layout: a masked or a float one, or DXT blocks (both null).
+    const MaskedFormat* masked;
     const FloatFormat* floats;
     uint32_t blockBytes; // DXT only
     D3DRESOURCETYPE type;

@@ -1,5 +1,6 @@
-// DDS: the uncompressed layouts by their masks, DXT blocks, mip chains, and
-// the cube maps and volumes the show passes over.
+// DDS: the uncompressed layouts by their masks (and the float ones by their
+// FourCC), DXT blocks, mip chains, and the cube maps and volumes the show
+// passes over.
 #include "fake_device.h"
 #include "image_files.h"
 
