@@ -63,7 +63,7 @@ int InputAtEnd(void* user) {
 constexpr stbi_io_callbacks kCallbacks = {ReadInput, SkipInput, InputAtEnd};
 
 // A TGA colour map may start at an entry other than 0: pixel index i is then
-// the map's entry i - first, as Windows reads it. stb_image takes index i as
+// the map's entry i - first, as the format defines it. stb_image takes i as
 // entry i (and skips `first` bytes before the map), so it is shown a map
 // that starts at 0 and whose first `first` entries are black: a patched
 // header, the image ID and the black entries, before the stored map. At
