@@ -1,10 +1,14 @@
 // DirectDraw Surface files: the uncompressed formats D3DX knows by their bit
-// masks, and DXT1/DXT3/DXT5 blocks. Cube maps and volumes are recognised and
-// reported as such; only a plain 2-D image decodes, from its top mip level.
+// masks, DXT1 to DXT5 blocks, and the 16- and 32-bit float formats D3DX
+// names by their D3DFORMAT number in the FourCC. Cube maps and volumes are
+// recognised and reported as such; only a plain 2-D image decodes, from its
+// top mip level. The "DX10" extended header, which D3DX 9 predates, is not
+// read.
 #include "platform/d3dx9/decoders.h"
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -29,6 +33,11 @@ struct MaskedFormat {
     uint32_t kind; // kPixelRgb, kPixelLuminance or kPixelAlpha
     uint32_t bits;
     uint32_t r, g, b, a;
+    // D3DX takes the 10-bit layouts' red and blue masks the other way round
+    // (its own writer swaps them too), so such a file's red is read from
+    // the blue mask and its blue from the red one, and it shows as Windows
+    // shows it.
+    bool swapRedBlue = false;
 };
 
 constexpr MaskedFormat kMaskedFormats[] = {
@@ -42,16 +51,38 @@ constexpr MaskedFormat kMaskedFormats[] = {
     {D3DFMT_X1R5G5B5, kPixelRgb, 16, 0x7C00, 0x3E0, 0x1F, 0},
     {D3DFMT_A4R4G4B4, kPixelRgb, 16, 0xF00, 0xF0, 0xF, 0xF000},
     {D3DFMT_X4R4G4B4, kPixelRgb, 16, 0xF00, 0xF0, 0xF, 0},
+    {D3DFMT_A2B10G10R10, kPixelRgb, 32, 0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000, true},
+    {D3DFMT_A2R10G10B10, kPixelRgb, 32, 0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000, true},
+    {D3DFMT_R3G3B2, kPixelRgb, 8, 0xE0, 0x1C, 0x3, 0},
+    {D3DFMT_A8R3G3B2, kPixelRgb, 16, 0xE0, 0x1C, 0x3, 0xFF00},
+    {D3DFMT_G16R16, kPixelRgb, 32, 0xFFFF, 0xFFFF0000, 0, 0},
     {D3DFMT_L8, kPixelLuminance, 8, 0xFF, 0, 0, 0},
+    {D3DFMT_L16, kPixelLuminance, 16, 0xFFFF, 0, 0, 0},
     {D3DFMT_A8L8, kPixelLuminance, 16, 0xFF, 0, 0, 0xFF00},
+    {D3DFMT_A4L4, kPixelLuminance, 8, 0xF, 0, 0, 0xF0},
     {D3DFMT_A8, kPixelAlpha, 8, 0, 0, 0, 0xFF},
+};
+
+// A float layout: 1, 2 or 4 channels (R, G, B, A in that order) of 16-bit
+// or 32-bit floats.
+struct FloatFormat {
+    D3DFORMAT format;
+    uint32_t channels;
+    uint32_t sampleBytes;
+};
+
+constexpr FloatFormat kFloatFormats[] = {
+    {D3DFMT_R16F, 1, 2}, {D3DFMT_G16R16F, 2, 2}, {D3DFMT_A16B16G16R16F, 4, 2},
+    {D3DFMT_R32F, 1, 4}, {D3DFMT_G32R32F, 2, 4}, {D3DFMT_A32B32G32R32F, 4, 4},
 };
 
 struct DdsLayout {
     uint32_t width, height, depth, mipLevels, faces;
     D3DFORMAT format;
-    const MaskedFormat* masked; // null for DXT blocks
-    uint32_t blockBytes;        // DXT only
+    // The pixel layout: a masked or a float one, or DXT blocks (both null).
+    const MaskedFormat* masked;
+    const FloatFormat* floats;
+    uint32_t blockBytes; // DXT only
     D3DRESOURCETYPE type;
 };
 
@@ -63,11 +94,16 @@ bool FindPixelFormat(const uint8_t* pf, DdsLayout& layout) {
     const uint32_t flags = Read32(pf + 4);
     if (flags & kPixelFourCC) {
         const uint32_t fourCC = Read32(pf + 8);
-        // DXT2/DXT4 (premultiplied) and the "DX10" extended header are not
-        // read.
-        if (fourCC != D3DFMT_DXT1 && fourCC != D3DFMT_DXT3 && fourCC != D3DFMT_DXT5)
-            return false;
         layout.format = static_cast<D3DFORMAT>(fourCC);
+        for (const FloatFormat& f : kFloatFormats) {
+            if (f.format == layout.format) {
+                layout.floats = &f;
+                return true;
+            }
+        }
+        if (fourCC != D3DFMT_DXT1 && fourCC != D3DFMT_DXT2 && fourCC != D3DFMT_DXT3 &&
+            fourCC != D3DFMT_DXT4 && fourCC != D3DFMT_DXT5)
+            return false;
         layout.blockBytes = fourCC == D3DFMT_DXT1 ? 8 : 16;
         return true;
     }
@@ -89,6 +125,8 @@ bool FindPixelFormat(const uint8_t* pf, DdsLayout& layout) {
 uint64_t LevelBytes(const DdsLayout& layout, uint64_t w, uint64_t h, uint64_t d) {
     if (layout.masked != nullptr)
         return w * layout.masked->bits / 8 * h * d;
+    if (layout.floats != nullptr)
+        return w * layout.floats->channels * layout.floats->sampleBytes * h * d;
     return (w + 3) / 4 * ((h + 3) / 4) * layout.blockBytes * d;
 }
 
@@ -153,6 +191,10 @@ unsigned Channel(uint32_t pixel, uint32_t mask, unsigned missing) {
 void DecodeMasked(const DdsLayout& layout, const uint8_t* src, const PixelRows& rows) {
     const MaskedFormat& f = *layout.masked;
     const uint32_t stride = f.bits / 8;
+    const uint32_t red = f.swapRedBlue ? f.b : f.r, blue = f.swapRedBlue ? f.r : f.b;
+    // A colour channel the layout lacks (G16R16's blue) is 1, as Direct3D 9
+    // samples it; A8 has no colour at all and is black.
+    const unsigned missing = f.kind == kPixelAlpha ? 0 : 255;
     for (UINT y = 0; y < rows.height; ++y) {
         uint8_t* out = rows.bits + static_cast<ptrdiff_t>(y) * rows.pitch;
         for (UINT x = 0; x < rows.width; ++x, src += stride, out += 4) {
@@ -164,8 +206,46 @@ void DecodeMasked(const DdsLayout& layout, const uint8_t* src, const PixelRows& 
                 const unsigned l = Channel(pixel, f.r, 0);
                 Put(out, l, l, l, a);
             } else {
-                Put(out, Channel(pixel, f.r, 0), Channel(pixel, f.g, 0), Channel(pixel, f.b, 0), a);
+                Put(out, Channel(pixel, red, missing), Channel(pixel, f.g, missing),
+                    Channel(pixel, blue, missing), a);
             }
+        }
+    }
+}
+
+// An IEEE half-precision float, from its 16 bits.
+float HalfToFloat(uint32_t half) {
+    const uint32_t sign = half >> 15, exponent = (half >> 10) & 31, mantissa = half & 1023;
+    float magnitude = 0.0f;
+    if (exponent == 31)
+        magnitude = mantissa != 0 ? std::nanf("") : HUGE_VALF;
+    else if (exponent == 0)
+        magnitude = std::ldexp(static_cast<float>(mantissa), -24);
+    else
+        magnitude =
+            std::ldexp(static_cast<float>(mantissa | 1024), static_cast<int>(exponent) - 25);
+    return sign != 0 ? -magnitude : magnitude;
+}
+
+// Float samples clamped to [0, 1] as D3DX converts them; the channels a
+// layout lacks are 1, as Direct3D 9 samples them.
+void DecodeFloats(const DdsLayout& layout, const uint8_t* src, const PixelRows& rows) {
+    const FloatFormat& f = *layout.floats;
+    for (UINT y = 0; y < rows.height; ++y) {
+        uint8_t* out = rows.bits + static_cast<ptrdiff_t>(y) * rows.pitch;
+        for (UINT x = 0; x < rows.width; ++x, out += 4) {
+            unsigned rgba[4] = {255, 255, 255, 255};
+            for (uint32_t c = 0; c < f.channels; ++c, src += f.sampleBytes) {
+                float value;
+                if (f.sampleBytes == 2) {
+                    value = HalfToFloat(uint32_t{src[0]} | uint32_t{src[1]} << 8);
+                } else {
+                    const uint32_t bits = Read32(src);
+                    std::memcpy(&value, &bits, 4);
+                }
+                rgba[c] = FloatToUnorm8(value);
+            }
+            Put(out, rgba[0], rgba[1], rgba[2], rgba[3]);
         }
     }
 }
@@ -188,7 +268,9 @@ void BlockColours(const uint8_t* block, bool dxt1, uint8_t colours[4][4]) {
     colours[3][3] = fourColours ? 255 : 0;
 }
 
-// The sixteen alphas of a DXT3 or DXT5 alpha block, in pixel order.
+// The sixteen alphas of a DXT3 or DXT5 alpha block, in pixel order. DXT2
+// and DXT4 are the same blocks with premultiplied colours, which are kept as
+// stored: the show draws them without alpha, as Direct3D samples them.
 void BlockAlphas(const uint8_t* block, bool dxt5, uint8_t alphas[16]) {
     if (!dxt5) {
         for (int i = 0; i < 16; ++i)
@@ -218,7 +300,8 @@ void DecodeBlocks(const DdsLayout& layout, const uint8_t* src, const PixelRows& 
             uint8_t alphas[16];
             const uint8_t* colourBlock = src;
             if (!dxt1) {
-                BlockAlphas(src, layout.format == D3DFMT_DXT5, alphas);
+                BlockAlphas(src, layout.format == D3DFMT_DXT4 || layout.format == D3DFMT_DXT5,
+                            alphas);
                 colourBlock = src + 8;
             }
             uint8_t colours[4][4];
@@ -251,7 +334,9 @@ bool ReadDdsHeader(const ImageBytes& bytes, ImageHeader& header) {
     header.info.Format = layout.format;
     header.info.ResourceType = layout.type;
     header.info.ImageFileFormat = D3DXIFF_DDS;
-    header.alpha = layout.masked == nullptr || layout.masked->a != 0;
+    header.alpha = layout.masked != nullptr   ? layout.masked->a != 0
+                   : layout.floats != nullptr ? layout.floats->channels == 4
+                                              : true;
     // Only the top level of the first face is decoded.
     header.readBytes = kDataOffset + LevelBytes(layout, layout.width, layout.height, 1);
     return true;
@@ -266,6 +351,8 @@ bool DecodeDds(const ImageBytes& bytes, const ImageHeader&, const PixelRows& row
     const uint8_t* src = bytes.data.data() + kDataOffset;
     if (layout.masked != nullptr)
         DecodeMasked(layout, src, rows);
+    else if (layout.floats != nullptr)
+        DecodeFloats(layout, src, rows);
     else
         DecodeBlocks(layout, src, rows);
     return true;

@@ -21,6 +21,7 @@ bool ReadTgaHeader(const ImageBytes& bytes, ImageHeader& header) {
     const uint32_t idLength = p[0];
     const uint32_t mapType = p[1];
     const uint32_t imageType = p[2];
+    const uint32_t mapFirst = Read16(p + 3);
     const uint32_t mapLength = Read16(p + 5);
     const uint32_t mapEntryBits = p[7];
     const uint32_t width = Read16(p + 12);
@@ -32,9 +33,9 @@ bool ReadTgaHeader(const ImageBytes& bytes, ImageHeader& header) {
     const uint32_t baseType = rle ? imageType - 8 : imageType;
 
     bool plausible = false;
-    if (baseType == 1) // colour-mapped, 8-bit indices
+    if (baseType == 1) // colour-mapped, 8-bit indices; see StartColourMapAtZero
         plausible =
-            mapType == 1 && mapLength > 0 && bits == 8 &&
+            mapType == 1 && mapLength > 0 && mapFirst + mapLength <= 0xFFFF && bits == 8 &&
             (mapEntryBits == 15 || mapEntryBits == 16 || mapEntryBits == 24 || mapEntryBits == 32);
     else if (baseType == 2) // true colour
         plausible = mapType == 0 && (bits == 15 || bits == 16 || bits == 24 || bits == 32);

@@ -1,5 +1,6 @@
-// DDS: the uncompressed layouts by their masks, DXT blocks, mip chains, and
-// the cube maps and volumes the show passes over.
+// DDS: the uncompressed layouts by their masks (and the float ones by their
+// FourCC), DXT blocks, mip chains, and the cube maps and volumes the show
+// passes over.
 #include "fake_device.h"
 #include "image_files.h"
 
@@ -65,6 +66,29 @@ TEST(D3dxDds, UncompressedLayoutsByMask) {
          {0x80, 0x40, 0xFF, 0xFF},
          {0x40808080, 0xFFFFFFFF}},
         {"A8", {kAlpha, 0, 8, 0, 0, 0, 0xFF}, D3DFMT_A8, {0x80, 0xFF}, {0x80000000, 0xFF000000}},
+        // D3DX names these masks A2B10G10R10 and reads red from the low bits.
+        {"A2B10G10R10",
+         {kRgba, 0, 32, 0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000},
+         D3DFMT_A2B10G10R10,
+         {0xFF, 0x03, 0x00, 0xC0, 0x00, 0x00, 0xF0, 0x3F},
+         {0xFFFF0000, 0x000000FF}},
+        // Missing colour channels are 1.
+        {"G16R16",
+         {kRgb, 0, 32, 0xFFFF, 0xFFFF0000, 0, 0},
+         D3DFMT_G16R16,
+         {0xFF, 0xFF, 0, 0, 0, 0, 0, 0x80},
+         {0xFFFF00FF, 0xFF0080FF}},
+        {"R16F",
+         {0x4, 111, 0, 0, 0, 0, 0},
+         D3DFMT_R16F,
+         {0x00, 0x38, 0x00, 0xC0},
+         {0xFF80FFFF, 0xFF00FFFF}},
+        // Halves 1, 0.25, 0, 0.5 and 2, NaN, -1, infinity, clamped.
+        {"A16B16G16R16F",
+         {0x4, 113, 0, 0, 0, 0, 0},
+         D3DFMT_A16B16G16R16F,
+         {0x00, 0x3C, 0x00, 0x34, 0, 0, 0x00, 0x38, 0x00, 0x40, 0x00, 0x7E, 0x00, 0xBC, 0x00, 0x7C},
+         {0x80FF4000, 0xFFFF0000}},
     };
     TempFolder folder;
     for (const MaskedCase& c : cases) {
@@ -138,6 +162,9 @@ TEST(D3dxDds, DxtBlocks) {
     } alphaCases[] = {
         {"DXT3", dxt3, 0xFFFF0000, 0x880000FF},
         {"DXT5", dxt5, 0xDBFF0000, 0x240000FF},
+        // Premultiplied colours are kept as stored.
+        {"DXT2", dxt3, 0xFFFF0000, 0x880000FF},
+        {"DXT4", dxt5, 0xDBFF0000, 0x240000FF},
         {"DXT5", dxt5six, 0x33FF0000, 0xFF0000FF},
     };
     for (const auto& c : alphaCases) {
@@ -150,13 +177,10 @@ TEST(D3dxDds, DxtBlocks) {
         EXPECT_EQ(texture->At(1, 0), c.second) << c.fourCC;
         texture->Release();
     }
-    // Premultiplied DXT2 and the DX10 extended header are not read.
-    for (const char* fourCC : {"DXT2", "DX10"}) {
-        const Bytes file =
-            DxtFile(MAKEFOURCC(fourCC[0], fourCC[1], fourCC[2], fourCC[3]), Bytes(16, 0), 4, 4);
-        EXPECT_EQ(D3DXGetImageInfoFromFileA(folder.Write("d.dds", file).c_str(), nullptr),
-                  D3DXERR_INVALIDDATA);
-    }
+    // The DX10 extended header is not read.
+    const Bytes dx10 = DxtFile(MAKEFOURCC('D', 'X', '1', '0'), Bytes(16, 0), 4, 4);
+    EXPECT_EQ(D3DXGetImageInfoFromFileA(folder.Write("d.dds", dx10).c_str(), nullptr),
+              D3DXERR_INVALIDDATA);
     EXPECT_EQ(device.texturesAlive, 0);
 }
 

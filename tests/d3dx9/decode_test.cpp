@@ -204,6 +204,25 @@ TEST(D3dxDecode, FloatSamplesAreClampedNotToneMapped) {
     texture->Release();
 }
 
+TEST(D3dxDecode, TgaColourMapStartingPastZero) {
+    // Top-down, indices 3, 2, 1 into a map of two 24-bit entries that starts
+    // at entry 2: index 2 is its first entry, index 1 lies before it (black).
+    Bytes tga{0, 1, 1, 2, 0, 2, 0, 24, 0, 0, 0, 0, 3, 0, 1, 0, 8, 0x20};
+    tga.insert(tga.end(), {0x80, 0x40, 0xFF, 0, 0, 0xFF, 3, 2, 1});
+    TempFolder folder;
+    FakeDevice device;
+    FakeTexture* texture = nullptr;
+    ASSERT_EQ(LoadTexture(device, folder.Write("map.tga", tga), &texture), D3D_OK);
+    EXPECT_EQ(texture->At(0, 0), 0xFFFF0000u);
+    EXPECT_EQ(texture->At(1, 0), 0xFFFF4080u);
+    EXPECT_EQ(texture->At(2, 0), 0xFF000000u);
+    texture->Release();
+    // The first entry and the length must fit the map's 16-bit count.
+    tga[4] = 0xFF;
+    EXPECT_EQ(LoadTexture(device, folder.Write("far.tga", tga), &texture), D3DXERR_INVALIDDATA);
+    EXPECT_EQ(device.texturesAlive, 0);
+}
+
 TEST(D3dxDecode, JpegVariants) {
     TempFolder folder;
     const Image image = NoiseImage(64, 16);
