@@ -250,6 +250,9 @@ TEST_F(DrawTest, DrawsAreCheckedBeforeAnythingIsRead) {
 // that filtering at them shows nothing of the earlier, larger image: seen by
 // copying the whole storage onto the back buffer.
 TEST_F(DrawTest, TexturesShareStorageWithoutShowingEarlierImages) {
+    if (static_cast<Device*>(device)->drawsOnCpu) {
+        GTEST_SKIP() << "the compositor's textures have storage of their own size";
+    }
     const uint32_t red = 0xFFFF0000, green = 0xFF00FF00, blue = 0xFF0000FF;
     IDirect3DTexture9* large = MakeTexture(device, 4, 4, std::vector<uint32_t>(16, red));
     SDL_Texture* storage = static_cast<Texture*>(large)->sdlTexture;
