@@ -60,6 +60,23 @@ bool LayerMatches(const CpuLayer& layer, const FrameCommand& command, const CpuC
     return true;
 }
 
+// The filter weight of the second of two taps in 256ths, as the texture
+// units of the program's time (and Mesa's software rasteriser) quantise it.
+uint32_t Weight(float fraction) {
+    return static_cast<uint32_t>(fraction * 256.0f + 0.5f);
+}
+
+// a + (b - a) × weight / 256 on each of the four channels, rounded: two
+// channels at a time in 16-bit halves of a 32-bit word.
+uint32_t Lerp(uint32_t a, uint32_t b, uint32_t weight) {
+    const uint32_t keep = 256 - weight;
+    const uint32_t redBlue =
+        (((a & 0xFF00FFu) * keep + (b & 0xFF00FFu) * weight + 0x800080u) >> 8) & 0xFF00FFu;
+    const uint32_t alphaGreen =
+        (((a >> 8) & 0xFF00FFu) * keep + ((b >> 8) & 0xFF00FFu) * weight + 0x800080u) & 0xFF00FF00u;
+    return redBlue | alphaGreen;
+}
+
 uint32_t Pack(float a, float r, float g, float b) {
     auto byte = [](float value) {
         return static_cast<uint32_t>(std::clamp(std::lround(value), 0L, 255L));
@@ -89,26 +106,14 @@ uint32_t Sample(const CpuPixels* pixels, float u, float v, bool linear) {
     const float ty = v * height - 0.5f;
     const float fx0 = std::floor(tx);
     const float fy0 = std::floor(ty);
-    const float wx = tx - fx0;
-    const float wy = ty - fy0;
     const int x0 = std::clamp(static_cast<int>(fx0), 0, width - 1);
     const int x1 = std::clamp(static_cast<int>(fx0) + 1, 0, width - 1);
     const int y0 = std::clamp(static_cast<int>(fy0), 0, height - 1);
     const int y1 = std::clamp(static_cast<int>(fy0) + 1, 0, height - 1);
-    const uint32_t p00 = texels[static_cast<size_t>(y0) * width + x0];
-    const uint32_t p10 = texels[static_cast<size_t>(y0) * width + x1];
-    const uint32_t p01 = texels[static_cast<size_t>(y1) * width + x0];
-    const uint32_t p11 = texels[static_cast<size_t>(y1) * width + x1];
-    float out[4];
-    for (int c = 0; c < 4; c++) {
-        const int shift = 24 - 8 * c;
-        const float top =
-            ChannelOf(p00, shift) + (ChannelOf(p10, shift) - ChannelOf(p00, shift)) * wx;
-        const float bottom =
-            ChannelOf(p01, shift) + (ChannelOf(p11, shift) - ChannelOf(p01, shift)) * wx;
-        out[c] = top + (bottom - top) * wy;
-    }
-    return Pack(out[0], out[1], out[2], out[3]);
+    const uint32_t* row0 = texels + static_cast<size_t>(y0) * width;
+    const uint32_t* row1 = texels + static_cast<size_t>(y1) * width;
+    const uint32_t wx = Weight(tx - fx0);
+    return Lerp(Lerp(row0[x0], row0[x1], wx), Lerp(row1[x0], row1[x1], wx), Weight(ty - fy0));
 }
 
 double EdgeAt(const SDL_Vertex& a, const SDL_Vertex& b, double x, double y) {
@@ -137,15 +142,33 @@ void RasteriseTriangle(const SDL_Vertex* v, const CpuPixels* pixels, bool linear
     }
     const bool topLeft[3] = {TopLeft(v[1], v[2], v[0]), TopLeft(v[2], v[0], v[1]),
                              TopLeft(v[0], v[1], v[2])};
+    const double inverseArea = 1.0 / area;
     const SDL_Rect& r = raster.rect;
+    const SDL_Vertex* edges[3][2] = {{&v[1], &v[2]}, {&v[2], &v[0]}, {&v[0], &v[1]}};
     for (int y = r.y; y < r.y + r.h; y++) {
-        for (int x = r.x; x < r.x + r.w; x++) {
+        const double py = y + 0.5;
+        // The row's pixels whose centres can be inside: each edge's weight
+        // is linear along the row, positive on one side of where it is 0.
+        double from = r.x, to = r.x + r.w;
+        for (const auto& edge : edges) {
+            const double slope = -(static_cast<double>(edge[1]->position.y) - edge[0]->position.y);
+            const double at0 = EdgeAt(*edge[0], *edge[1], 0.0, py);
+            if ((slope > 0.0) == (area > 0.0) && slope != 0.0) {
+                from = std::max(from, -at0 / slope - 1.0);
+            } else if (slope != 0.0) {
+                to = std::min(to, -at0 / slope + 1.0);
+            } else if ((at0 > 0.0) != (area > 0.0) && at0 != 0.0) {
+                to = from; // the row is wholly outside a horizontal edge
+            }
+        }
+        const int first = std::max(r.x, static_cast<int>(std::floor(from)));
+        const int last = std::min(r.x + r.w, static_cast<int>(std::ceil(to)) + 1);
+        for (int x = first; x < last; x++) {
             const double px = x + 0.5;
-            const double py = y + 0.5;
             // Barycentric weights of vertices 0, 1, 2, positive inside.
-            const double e[3] = {EdgeAt(v[1], v[2], px, py) / area,
-                                 EdgeAt(v[2], v[0], px, py) / area,
-                                 EdgeAt(v[0], v[1], px, py) / area};
+            const double e[3] = {EdgeAt(v[1], v[2], px, py) * inverseArea,
+                                 EdgeAt(v[2], v[0], px, py) * inverseArea,
+                                 EdgeAt(v[0], v[1], px, py) * inverseArea};
             bool inside = true;
             for (int k = 0; k < 3 && inside; k++) {
                 inside = e[k] > 0.0 || (e[k] == 0.0 && topLeft[k]);
@@ -176,6 +199,150 @@ void RasteriseTriangle(const SDL_Vertex* v, const CpuPixels* pixels, bool linear
     }
 }
 
+// The program's quads: two triangles of one colour making a screen
+// rectangle, texture coordinates an affine function of the position (turned
+// or mirrored for photos with an EXIF orientation). Sampled row by row with
+// no edge tests: a pixel is covered when its centre lies in the rectangle,
+// top and left edges included, as the top-left rule gives. False, with
+// nothing drawn, for anything else.
+bool RasteriseRectangle(const std::vector<SDL_Vertex>& v, const CpuPixels* pixels, bool linear,
+                        Raster& raster) {
+    if (v.size() != 6) {
+        return false;
+    }
+    float minX = v[0].position.x, maxX = minX, minY = v[0].position.y, maxY = minY;
+    for (const SDL_Vertex& vertex : v) {
+        minX = std::min(minX, vertex.position.x);
+        maxX = std::max(maxX, vertex.position.x);
+        minY = std::min(minY, vertex.position.y);
+        maxY = std::max(maxY, vertex.position.y);
+    }
+    // Each triangle on three corners, the corner each leaves out opposite
+    // the other's, so that they share a diagonal.
+    int missing[2] = {};
+    for (int t = 0; t < 2; t++) {
+        int corners = 0;
+        for (int k = 0; k < 3; k++) {
+            const SDL_Vertex& p = v[3 * t + k];
+            if ((p.position.x != minX && p.position.x != maxX) ||
+                (p.position.y != minY && p.position.y != maxY)) {
+                return false;
+            }
+            corners |= 1 << ((p.position.x == maxX ? 1 : 0) + (p.position.y == maxY ? 2 : 0));
+        }
+        missing[t] = corners ^ 0xF;
+        if (missing[t] != 1 && missing[t] != 2 && missing[t] != 4 && missing[t] != 8) {
+            return false;
+        }
+    }
+    if ((missing[0] | missing[1]) != 0x9 && (missing[0] | missing[1]) != 0x6) {
+        return false;
+    }
+    // u and v as planes through the first triangle, which the second must
+    // lie in too.
+    const double area = EdgeAt(v[0], v[1], v[2].position.x, v[2].position.y);
+    if (!(std::fabs(area) > 0.0)) {
+        return false;
+    }
+    auto plane = [&](float SDL_FPoint::*axis, double& at0, double& perX, double& perY) {
+        const double d1 = v[1].tex_coord.*axis - v[0].tex_coord.*axis;
+        const double d2 = v[2].tex_coord.*axis - v[0].tex_coord.*axis;
+        const double x1 = v[1].position.x - v[0].position.x, y1 = v[1].position.y - v[0].position.y;
+        const double x2 = v[2].position.x - v[0].position.x, y2 = v[2].position.y - v[0].position.y;
+        perX = (d1 * y2 - d2 * y1) / area;
+        perY = (d2 * x1 - d1 * x2) / area;
+        at0 = v[0].tex_coord.*axis - perX * v[0].position.x - perY * v[0].position.y;
+        for (int k = 3; k < 6; k++) {
+            const double expected = at0 + perX * v[k].position.x + perY * v[k].position.y;
+            if (std::fabs(expected - v[k].tex_coord.*axis) > 1e-5) {
+                return false;
+            }
+        }
+        return true;
+    };
+    double u0, uX, uY, t0, tX, tY;
+    if (!plane(&SDL_FPoint::x, u0, uX, uY) || !plane(&SDL_FPoint::y, t0, tX, tY)) {
+        return false;
+    }
+    const SDL_Rect& r = raster.rect;
+    const int top = std::max(r.y, static_cast<int>(std::ceil(minY - 0.5f)));
+    const int bottom = std::min(r.y + r.h, static_cast<int>(std::ceil(maxY - 0.5f)));
+    const int left = std::max(r.x, static_cast<int>(std::ceil(minX - 0.5f)));
+    const int right = std::min(r.x + r.w, static_cast<int>(std::ceil(maxX - 0.5f)));
+    if (top >= bottom || left >= right) {
+        return true;
+    }
+    // Upright or mirrored (u along x, v along y), or turned a quarter (u
+    // along y, v along x): each texel row and column, and each filter
+    // weight, is then one per screen row or column, worked out once.
+    const bool upright = uY == 0.0 && tX == 0.0;
+    const bool turned = uX == 0.0 && tY == 0.0;
+    if (pixels != nullptr && (upright || turned)) {
+        struct Tap {
+            int first, second;
+            uint32_t weight;
+        };
+        auto taps = [&](double at0, double per, int from, int to, int size) {
+            std::vector<Tap> out;
+            for (int i = from; i < to; i++) {
+                const float c = static_cast<float>(at0 + per * (i + 0.5));
+                if (!linear) {
+                    const int texel =
+                        std::clamp(static_cast<int>(std::floor(c * size)), 0, size - 1);
+                    out.push_back({texel, texel, 0});
+                    continue;
+                }
+                const float at = c * size - 0.5f;
+                const float whole = std::floor(at);
+                out.push_back({std::clamp(static_cast<int>(whole), 0, size - 1),
+                               std::clamp(static_cast<int>(whole) + 1, 0, size - 1),
+                               Weight(at - whole)});
+            }
+            return out;
+        };
+        // Taps along the screen's x and y: into texture columns and rows
+        // when upright, rows and columns when turned.
+        const std::vector<Tap> across = upright ? taps(u0, uX, left, right, pixels->width)
+                                                : taps(t0, tX, left, right, pixels->height);
+        const std::vector<Tap> down = upright ? taps(t0, tY, top, bottom, pixels->height)
+                                              : taps(u0, uY, top, bottom, pixels->width);
+        const uint32_t* texels = pixels->texels.get();
+        const size_t width = static_cast<size_t>(pixels->width);
+        for (int y = top; y < bottom; y++) {
+            const Tap& d = down[y - top];
+            uint32_t* out = &raster.colour[static_cast<size_t>(y - r.y) * r.w + (left - r.x)];
+            std::fill_n(&raster.coverage[static_cast<size_t>(y - r.y) * r.w + (left - r.x)],
+                        right - left, uint8_t{255});
+            for (int x = left; x < right; x++) {
+                const Tap& a = across[x - left];
+                if (upright) {
+                    const uint32_t* row0 = texels + d.first * width;
+                    const uint32_t* row1 = texels + d.second * width;
+                    out[x - left] = Lerp(Lerp(row0[a.first], row0[a.second], a.weight),
+                                         Lerp(row1[a.first], row1[a.second], a.weight), d.weight);
+                } else {
+                    const uint32_t* row0 = texels + a.first * width;
+                    const uint32_t* row1 = texels + a.second * width;
+                    out[x - left] = Lerp(Lerp(row0[d.first], row0[d.second], d.weight),
+                                         Lerp(row1[d.first], row1[d.second], d.weight), a.weight);
+                }
+            }
+        }
+        return true;
+    }
+    for (int y = top; y < bottom; y++) {
+        const size_t row = static_cast<size_t>(y - r.y) * r.w;
+        for (int x = left; x < right; x++) {
+            const double px = x + 0.5, py = y + 0.5;
+            raster.colour[row + (x - r.x)] =
+                Sample(pixels, static_cast<float>(u0 + uX * px + uY * py),
+                       static_cast<float>(t0 + tX * px + tY * py), linear);
+            raster.coverage[row + (x - r.x)] = 255;
+        }
+    }
+    return true;
+}
+
 // Pixel `i` of `count` on the canvas seen from the back buffer, `size`
 // pixels across: the first back-buffer pixel to blend and the weight of the
 // second, with the edges clamped as a texture's are.
@@ -185,12 +352,12 @@ void StretchTap(int i, int count, int size, int& first, float& weight) {
     weight = at - first;
 }
 
-void Stretch(const Raster& raster, int backWidth, int backHeight, CpuLayer& layer) {
+void Stretch(Raster& raster, int backWidth, int backHeight, CpuLayer& layer) {
     const SDL_Rect& r = raster.rect;
     if (layer.canvasWidth == backWidth && layer.canvasHeight == backHeight) {
         layer.rect = r;
-        layer.colour = raster.colour;
-        layer.coverage = raster.coverage;
+        layer.colour = std::move(raster.colour);
+        layer.coverage = std::move(raster.coverage);
         return;
     }
     // The canvas pixels whose taps can reach the raster.
@@ -206,46 +373,40 @@ void Stretch(const Raster& raster, int backWidth, int backHeight, CpuLayer& laye
     const size_t area = static_cast<size_t>(layer.rect.w) * layer.rect.h;
     layer.colour.assign(area, 0);
     layer.coverage.assign(area, 0);
-    // A raster pixel, or nothing outside the raster.
-    auto colourAt = [&](int x, int y) {
+    // A raster pixel's colour and coverage, or nothing outside the raster.
+    auto at = [&](int x, int y) -> int64_t {
         if (x < r.x || y < r.y || x >= r.x + r.w || y >= r.y + r.h) {
-            return std::pair<uint32_t, uint8_t>{0, 0};
+            return -1;
         }
-        const size_t at = static_cast<size_t>(y - r.y) * r.w + (x - r.x);
-        return std::pair<uint32_t, uint8_t>{raster.colour[at], raster.coverage[at]};
+        return static_cast<int64_t>(y - r.y) * r.w + (x - r.x);
     };
+    auto colourAt = [&](int64_t i) { return i < 0 ? 0u : raster.colour[i]; };
+    auto coverageAt = [&](int64_t i) { return i < 0 ? 0u : uint32_t{raster.coverage[i]}; };
     std::vector<int> firstX(layer.rect.w);
-    std::vector<float> weightX(layer.rect.w);
+    std::vector<uint32_t> weightX(layer.rect.w);
     for (int i = 0; i < layer.rect.w; i++) {
-        StretchTap(left + i, layer.canvasWidth, backWidth, firstX[i], weightX[i]);
+        float weight;
+        StretchTap(left + i, layer.canvasWidth, backWidth, firstX[i], weight);
+        weightX[i] = Weight(weight);
     }
     for (int j = 0; j < layer.rect.h; j++) {
         int y0;
-        float wy;
-        StretchTap(top + j, layer.canvasHeight, backHeight, y0, wy);
+        float fraction;
+        StretchTap(top + j, layer.canvasHeight, backHeight, y0, fraction);
+        const uint32_t wy = Weight(fraction);
         const int y1 = std::min(y0 + 1, backHeight - 1);
         for (int i = 0; i < layer.rect.w; i++) {
             const int x0 = firstX[i];
             const int x1 = std::min(x0 + 1, backWidth - 1);
-            const float wx = weightX[i];
-            const auto [c00, k00] = colourAt(x0, y0);
-            const auto [c10, k10] = colourAt(x1, y0);
-            const auto [c01, k01] = colourAt(x0, y1);
-            const auto [c11, k11] = colourAt(x1, y1);
-            auto mix = [&](float p00, float p10, float p01, float p11) {
-                const float upper = p00 + (p10 - p00) * wx;
-                const float lower = p01 + (p11 - p01) * wx;
-                return upper + (lower - upper) * wy;
-            };
-            float channel[4];
-            for (int c = 0; c < 4; c++) {
-                const int shift = 24 - 8 * c;
-                channel[c] = mix(ChannelOf(c00, shift), ChannelOf(c10, shift),
-                                 ChannelOf(c01, shift), ChannelOf(c11, shift));
-            }
-            const size_t at = static_cast<size_t>(j) * layer.rect.w + i;
-            layer.colour[at] = Pack(channel[0], channel[1], channel[2], channel[3]);
-            layer.coverage[at] = static_cast<uint8_t>(std::lround(mix(k00, k10, k01, k11)));
+            const uint32_t wx = weightX[i];
+            const int64_t i00 = at(x0, y0), i10 = at(x1, y0), i01 = at(x0, y1), i11 = at(x1, y1);
+            const size_t out = static_cast<size_t>(j) * layer.rect.w + i;
+            layer.colour[out] = Lerp(Lerp(colourAt(i00), colourAt(i10), wx),
+                                     Lerp(colourAt(i01), colourAt(i11), wx), wy);
+            const uint32_t upper = coverageAt(i00) * (256 - wx) + coverageAt(i10) * wx;
+            const uint32_t lower = coverageAt(i01) * (256 - wx) + coverageAt(i11) * wx;
+            layer.coverage[out] =
+                static_cast<uint8_t>((upper * (256 - wy) + lower * wy + 32768) >> 16);
         }
     }
 }
@@ -278,7 +439,10 @@ std::unique_ptr<CpuLayer> MakeLayer(const Device& device, const FrameCommand& co
     raster.colour.assign(static_cast<size_t>(raster.rect.w) * raster.rect.h, 0);
     raster.coverage.assign(raster.colour.size(), 0);
     const bool linear = command.scale != SDL_ScaleModeNearest;
-    for (size_t i = 0; i + 2 < command.vertices.size(); i += 3) {
+    const bool rectangle =
+        layer->uniformColour &&
+        RasteriseRectangle(command.vertices, command.pixels.get(), linear, raster);
+    for (size_t i = 0; !rectangle && i + 2 < command.vertices.size(); i += 3) {
         RasteriseTriangle(&command.vertices[i], command.pixels.get(), linear, layer->uniformColour,
                           raster);
     }
