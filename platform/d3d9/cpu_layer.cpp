@@ -199,14 +199,45 @@ void RasteriseTriangle(const SDL_Vertex* v, const CpuPixels* pixels, bool linear
     }
 }
 
+// A filter tap along one axis: the two texels (or back-buffer pixels) to
+// blend and the weight of the second, in 256ths.
+struct Tap {
+    int first = 0, second = 0;
+    uint32_t weight = 0;
+};
+
 // The program's quads: two triangles of one colour making a screen
 // rectangle, texture coordinates an affine function of the position (turned
-// or mirrored for photos with an EXIF orientation). Sampled row by row with
-// no edge tests: a pixel is covered when its centre lies in the rectangle,
-// top and left edges included, as the top-left rule gives. False, with
-// nothing drawn, for anything else.
-bool RasteriseRectangle(const std::vector<SDL_Vertex>& v, const CpuPixels* pixels, bool linear,
-                        Raster& raster) {
+// or mirrored for photos with an EXIF orientation). A back-buffer pixel is
+// covered when its centre lies in the rectangle, top and left edges
+// included, as the top-left rule gives; its colour needs no edge tests.
+struct Rectangle {
+    int left = 0, top = 0, right = 0, bottom = 0; // covered back-buffer pixels
+    const CpuPixels* pixels = nullptr;            // null: opaque black
+    bool linear = false;
+    double u0 = 0, uX = 0, uY = 0, t0 = 0, tX = 0, tY = 0; // u, v per pixel centre
+    // Upright or mirrored (u along x, v along y), or turned a quarter (u
+    // along y, v along x): each texel column and row, and each filter
+    // weight, is then one per back-buffer column or row, worked out once.
+    bool upright = false, turned = false;
+    std::vector<Tap> across, down; // by column from `left`, by row from `top`
+};
+
+Tap TexelTap(float c, int size, bool linear) {
+    if (!linear) {
+        const int texel = std::clamp(static_cast<int>(std::floor(c * size)), 0, size - 1);
+        return {texel, texel, 0};
+    }
+    const float at = c * size - 0.5f;
+    const float whole = std::floor(at);
+    return {std::clamp(static_cast<int>(whole), 0, size - 1),
+            std::clamp(static_cast<int>(whole) + 1, 0, size - 1), Weight(at - whole)};
+}
+
+// Whether the vertices (already clipped to the back buffer) are one of the
+// program's quads; if so, the rectangle to sample.
+bool FindRectangle(const std::vector<SDL_Vertex>& v, const CpuPixels* pixels, bool linear,
+                   Rectangle& rectangle) {
     if (v.size() != 6) {
         return false;
     }
@@ -260,107 +291,84 @@ bool RasteriseRectangle(const std::vector<SDL_Vertex>& v, const CpuPixels* pixel
         }
         return true;
     };
-    double u0, uX, uY, t0, tX, tY;
-    if (!plane(&SDL_FPoint::x, u0, uX, uY) || !plane(&SDL_FPoint::y, t0, tX, tY)) {
+    Rectangle& r = rectangle;
+    if (!plane(&SDL_FPoint::x, r.u0, r.uX, r.uY) || !plane(&SDL_FPoint::y, r.t0, r.tX, r.tY)) {
         return false;
     }
-    const SDL_Rect& r = raster.rect;
-    const int top = std::max(r.y, static_cast<int>(std::ceil(minY - 0.5f)));
-    const int bottom = std::min(r.y + r.h, static_cast<int>(std::ceil(maxY - 0.5f)));
-    const int left = std::max(r.x, static_cast<int>(std::ceil(minX - 0.5f)));
-    const int right = std::min(r.x + r.w, static_cast<int>(std::ceil(maxX - 0.5f)));
-    if (top >= bottom || left >= right) {
-        return true;
-    }
-    // Upright or mirrored (u along x, v along y), or turned a quarter (u
-    // along y, v along x): each texel row and column, and each filter
-    // weight, is then one per screen row or column, worked out once.
-    const bool upright = uY == 0.0 && tX == 0.0;
-    const bool turned = uX == 0.0 && tY == 0.0;
-    if (pixels != nullptr && (upright || turned)) {
-        struct Tap {
-            int first, second;
-            uint32_t weight;
-        };
+    r.pixels = pixels;
+    r.linear = linear;
+    r.top = static_cast<int>(std::ceil(minY - 0.5f));
+    r.bottom = std::max(r.top, static_cast<int>(std::ceil(maxY - 0.5f)));
+    r.left = static_cast<int>(std::ceil(minX - 0.5f));
+    r.right = std::max(r.left, static_cast<int>(std::ceil(maxX - 0.5f)));
+    r.upright = pixels != nullptr && r.uY == 0.0 && r.tX == 0.0;
+    r.turned = pixels != nullptr && !r.upright && r.uX == 0.0 && r.tY == 0.0;
+    if (r.upright || r.turned) {
         auto taps = [&](double at0, double per, int from, int to, int size) {
             std::vector<Tap> out;
             for (int i = from; i < to; i++) {
-                const float c = static_cast<float>(at0 + per * (i + 0.5));
-                if (!linear) {
-                    const int texel =
-                        std::clamp(static_cast<int>(std::floor(c * size)), 0, size - 1);
-                    out.push_back({texel, texel, 0});
-                    continue;
-                }
-                const float at = c * size - 0.5f;
-                const float whole = std::floor(at);
-                out.push_back({std::clamp(static_cast<int>(whole), 0, size - 1),
-                               std::clamp(static_cast<int>(whole) + 1, 0, size - 1),
-                               Weight(at - whole)});
+                out.push_back(TexelTap(static_cast<float>(at0 + per * (i + 0.5)), size, linear));
             }
             return out;
         };
-        // Taps along the screen's x and y: into texture columns and rows
-        // when upright, rows and columns when turned.
-        const std::vector<Tap> across = upright ? taps(u0, uX, left, right, pixels->width)
-                                                : taps(t0, tX, left, right, pixels->height);
-        const std::vector<Tap> down = upright ? taps(t0, tY, top, bottom, pixels->height)
-                                              : taps(u0, uY, top, bottom, pixels->width);
-        const uint32_t* texels = pixels->texels.get();
-        const size_t width = static_cast<size_t>(pixels->width);
-        for (int y = top; y < bottom; y++) {
-            const Tap& d = down[y - top];
-            uint32_t* out = &raster.colour[static_cast<size_t>(y - r.y) * r.w + (left - r.x)];
-            std::fill_n(&raster.coverage[static_cast<size_t>(y - r.y) * r.w + (left - r.x)],
-                        right - left, uint8_t{255});
-            for (int x = left; x < right; x++) {
-                const Tap& a = across[x - left];
-                if (upright) {
-                    const uint32_t* row0 = texels + d.first * width;
-                    const uint32_t* row1 = texels + d.second * width;
-                    out[x - left] = Lerp(Lerp(row0[a.first], row0[a.second], a.weight),
-                                         Lerp(row1[a.first], row1[a.second], a.weight), d.weight);
-                } else {
-                    const uint32_t* row0 = texels + a.first * width;
-                    const uint32_t* row1 = texels + a.second * width;
-                    out[x - left] = Lerp(Lerp(row0[d.first], row0[d.second], d.weight),
-                                         Lerp(row1[d.first], row1[d.second], d.weight), a.weight);
-                }
-            }
-        }
-        return true;
-    }
-    for (int y = top; y < bottom; y++) {
-        const size_t row = static_cast<size_t>(y - r.y) * r.w;
-        for (int x = left; x < right; x++) {
-            const double px = x + 0.5, py = y + 0.5;
-            raster.colour[row + (x - r.x)] =
-                Sample(pixels, static_cast<float>(u0 + uX * px + uY * py),
-                       static_cast<float>(t0 + tX * px + tY * py), linear);
-            raster.coverage[row + (x - r.x)] = 255;
-        }
+        r.across = r.upright ? taps(r.u0, r.uX, r.left, r.right, pixels->width)
+                             : taps(r.t0, r.tX, r.left, r.right, pixels->height);
+        r.down = r.upright ? taps(r.t0, r.tY, r.top, r.bottom, pixels->height)
+                           : taps(r.u0, r.uY, r.top, r.bottom, pixels->width);
     }
     return true;
 }
 
-// Pixel `i` of `count` on the canvas seen from the back buffer, `size`
-// pixels across: the first back-buffer pixel to blend and the weight of the
-// second, with the edges clamped as a texture's are.
-void StretchTap(int i, int count, int size, int& first, float& weight) {
-    const float at = std::clamp((i + 0.5f) * size / count - 0.5f, 0.0f, size - 1.0f);
-    first = static_cast<int>(std::floor(at));
-    weight = at - first;
+// The colour of a covered back-buffer pixel of the rectangle.
+uint32_t RectangleColour(const Rectangle& r, int x, int y) {
+    if (!r.upright && !r.turned) {
+        const double px = x + 0.5, py = y + 0.5;
+        return Sample(r.pixels, static_cast<float>(r.u0 + r.uX * px + r.uY * py),
+                      static_cast<float>(r.t0 + r.tX * px + r.tY * py), r.linear);
+    }
+    const Tap& a = r.across[x - r.left];
+    const Tap& d = r.down[y - r.top];
+    const uint32_t* texels = r.pixels->texels.get();
+    const size_t width = static_cast<size_t>(r.pixels->width);
+    // Texel rows, then the weight across a row and the weight between rows.
+    const Tap& rows = r.upright ? d : a;
+    const Tap& columns = r.upright ? a : d;
+    const uint32_t* row0 = texels + rows.first * width;
+    const uint32_t* row1 = texels + rows.second * width;
+    return Lerp(Lerp(row0[columns.first], row0[columns.second], columns.weight),
+                Lerp(row1[columns.first], row1[columns.second], columns.weight), rows.weight);
 }
 
-void Stretch(Raster& raster, int backWidth, int backHeight, CpuLayer& layer) {
-    const SDL_Rect& r = raster.rect;
+// Pixel `i` of `count` on the canvas seen from the back buffer, `size`
+// pixels across: the back-buffer pixels to blend, with the edges clamped as
+// a texture's are.
+Tap StretchTap(int i, int count, int size) {
+    const float at = std::clamp((i + 0.5f) * size / count - 0.5f, 0.0f, size - 1.0f);
+    const int first = static_cast<int>(std::floor(at));
+    return {first, std::min(first + 1, size - 1), Weight(at - first)};
+}
+
+// Fills `layer` from back-buffer pixels: `pixelAt(x, y, colour, coverage)`
+// gives those of `source` (the others are nothing), stretched over the
+// canvas as the back buffer is stretched over the window. Only the
+// back-buffer pixels the canvas's filter taps reach are asked for.
+template <class PixelAt>
+void StretchFrom(const SDL_Rect& source, int backWidth, int backHeight, CpuLayer& layer,
+                 PixelAt pixelAt) {
+    const SDL_Rect& r = source;
     if (layer.canvasWidth == backWidth && layer.canvasHeight == backHeight) {
         layer.rect = r;
-        layer.colour = std::move(raster.colour);
-        layer.coverage = std::move(raster.coverage);
+        layer.colour.resize(static_cast<size_t>(r.w) * r.h);
+        layer.coverage.resize(layer.colour.size());
+        for (int y = 0; y < r.h; y++) {
+            for (int x = 0; x < r.w; x++) {
+                const size_t at = static_cast<size_t>(y) * r.w + x;
+                pixelAt(r.x + x, r.y + y, layer.colour[at], layer.coverage[at]);
+            }
+        }
         return;
     }
-    // The canvas pixels whose taps can reach the raster.
+    // The canvas pixels whose taps can reach the source.
     const double sx = static_cast<double>(layer.canvasWidth) / backWidth;
     const double sy = static_cast<double>(layer.canvasHeight) / backHeight;
     const int left = std::max(0, static_cast<int>(std::floor(r.x * sx)) - 1);
@@ -371,42 +379,36 @@ void Stretch(Raster& raster, int backWidth, int backHeight, CpuLayer& layer) {
         std::min(layer.canvasHeight, static_cast<int>(std::ceil((r.y + r.h) * sy)) + 1);
     layer.rect = SDL_Rect{left, top, std::max(0, right - left), std::max(0, bottom - top)};
     const size_t area = static_cast<size_t>(layer.rect.w) * layer.rect.h;
-    layer.colour.assign(area, 0);
-    layer.coverage.assign(area, 0);
-    // A raster pixel's colour and coverage, or nothing outside the raster.
-    auto at = [&](int x, int y) -> int64_t {
-        if (x < r.x || y < r.y || x >= r.x + r.w || y >= r.y + r.h) {
-            return -1;
+    layer.colour.resize(area);
+    layer.coverage.resize(area);
+    auto at = [&](int x, int y, uint32_t& colour, uint32_t& coverage) {
+        colour = 0;
+        coverage = 0;
+        if (x >= r.x && y >= r.y && x < r.x + r.w && y < r.y + r.h) {
+            uint8_t covered = 0;
+            pixelAt(x, y, colour, covered);
+            coverage = covered;
         }
-        return static_cast<int64_t>(y - r.y) * r.w + (x - r.x);
     };
-    auto colourAt = [&](int64_t i) { return i < 0 ? 0u : raster.colour[i]; };
-    auto coverageAt = [&](int64_t i) { return i < 0 ? 0u : uint32_t{raster.coverage[i]}; };
-    std::vector<int> firstX(layer.rect.w);
-    std::vector<uint32_t> weightX(layer.rect.w);
+    std::vector<Tap> across(layer.rect.w);
     for (int i = 0; i < layer.rect.w; i++) {
-        float weight;
-        StretchTap(left + i, layer.canvasWidth, backWidth, firstX[i], weight);
-        weightX[i] = Weight(weight);
+        across[i] = StretchTap(left + i, layer.canvasWidth, backWidth);
     }
     for (int j = 0; j < layer.rect.h; j++) {
-        int y0;
-        float fraction;
-        StretchTap(top + j, layer.canvasHeight, backHeight, y0, fraction);
-        const uint32_t wy = Weight(fraction);
-        const int y1 = std::min(y0 + 1, backHeight - 1);
+        const Tap d = StretchTap(top + j, layer.canvasHeight, backHeight);
         for (int i = 0; i < layer.rect.w; i++) {
-            const int x0 = firstX[i];
-            const int x1 = std::min(x0 + 1, backWidth - 1);
-            const uint32_t wx = weightX[i];
-            const int64_t i00 = at(x0, y0), i10 = at(x1, y0), i01 = at(x0, y1), i11 = at(x1, y1);
+            const Tap& a = across[i];
+            uint32_t c00, c10, c01, c11, k00, k10, k01, k11;
+            at(a.first, d.first, c00, k00);
+            at(a.second, d.first, c10, k10);
+            at(a.first, d.second, c01, k01);
+            at(a.second, d.second, c11, k11);
             const size_t out = static_cast<size_t>(j) * layer.rect.w + i;
-            layer.colour[out] = Lerp(Lerp(colourAt(i00), colourAt(i10), wx),
-                                     Lerp(colourAt(i01), colourAt(i11), wx), wy);
-            const uint32_t upper = coverageAt(i00) * (256 - wx) + coverageAt(i10) * wx;
-            const uint32_t lower = coverageAt(i01) * (256 - wx) + coverageAt(i11) * wx;
+            layer.colour[out] = Lerp(Lerp(c00, c10, a.weight), Lerp(c01, c11, a.weight), d.weight);
+            const uint32_t upper = k00 * (256 - a.weight) + k10 * a.weight;
+            const uint32_t lower = k01 * (256 - a.weight) + k11 * a.weight;
             layer.coverage[out] =
-                static_cast<uint8_t>((upper * (256 - wy) + lower * wy + 32768) >> 16);
+                static_cast<uint8_t>((upper * (256 - d.weight) + lower * d.weight + 32768) >> 16);
         }
     }
 }
@@ -422,6 +424,21 @@ std::unique_ptr<CpuLayer> MakeLayer(const Device& device, const FrameCommand& co
     layer->canvasHeight = canvas.height;
     const int backWidth = static_cast<int>(device.parameters.BackBufferWidth);
     const int backHeight = static_cast<int>(device.parameters.BackBufferHeight);
+    const bool linear = command.scale != SDL_ScaleModeNearest;
+    // The program's quads are sampled where the stretch needs them, with no
+    // back-buffer copy in between.
+    Rectangle rectangle;
+    if (layer->uniformColour &&
+        FindRectangle(command.vertices, command.pixels.get(), linear, rectangle)) {
+        const SDL_Rect covered{rectangle.left, rectangle.top, rectangle.right - rectangle.left,
+                               rectangle.bottom - rectangle.top};
+        StretchFrom(covered, backWidth, backHeight, *layer,
+                    [&](int x, int y, uint32_t& colour, uint8_t& coverage) {
+                        colour = RectangleColour(rectangle, x, y);
+                        coverage = 255;
+                    });
+        return layer;
+    }
     // The vertices are already clipped to the back buffer.
     float minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
     for (const SDL_Vertex& vertex : command.vertices) {
@@ -438,15 +455,17 @@ std::unique_ptr<CpuLayer> MakeLayer(const Device& device, const FrameCommand& co
     raster.rect = SDL_Rect{left, top, right - left, bottom - top};
     raster.colour.assign(static_cast<size_t>(raster.rect.w) * raster.rect.h, 0);
     raster.coverage.assign(raster.colour.size(), 0);
-    const bool linear = command.scale != SDL_ScaleModeNearest;
-    const bool rectangle =
-        layer->uniformColour &&
-        RasteriseRectangle(command.vertices, command.pixels.get(), linear, raster);
-    for (size_t i = 0; !rectangle && i + 2 < command.vertices.size(); i += 3) {
+    for (size_t i = 0; i + 2 < command.vertices.size(); i += 3) {
         RasteriseTriangle(&command.vertices[i], command.pixels.get(), linear, layer->uniformColour,
                           raster);
     }
-    Stretch(raster, backWidth, backHeight, *layer);
+    const SDL_Rect& r = raster.rect;
+    StretchFrom(r, backWidth, backHeight, *layer,
+                [&](int x, int y, uint32_t& colour, uint8_t& coverage) {
+                    const size_t at = static_cast<size_t>(y - r.y) * r.w + (x - r.x);
+                    colour = raster.colour[at];
+                    coverage = raster.coverage[at];
+                });
     return layer;
 }
 
