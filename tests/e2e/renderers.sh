@@ -4,7 +4,9 @@
 # SDL's renderer (VIMBORA_RENDERER=gpu) and once by the layer's own CPU
 # compositor (VIMBORA_RENDERER=cpu). The screenshots of the still image must
 # match within 2 levels per channel on every pixel more than 2 pixels inside
-# the image's edges, and the letterbox bars must be black in both.
+# the image's edges, and the letterbox bars must be black in both. Unset,
+# the variable leaves the choice to the program, which on Xvfb (no direct
+# rendering) is the compositor.
 #
 #   renderers.sh [--out DIR] -- PROGRAM [ARGS...]
 set -uo pipefail
@@ -34,9 +36,9 @@ convert -seed 7 -size 900x600 plasma:'rgb(200,60,40)-rgb(40,90,200)' -blur 0x2 +
   "$work/photo/plasma.png"
 
 e2e_start_display
-for renderer in gpu cpu; do
-  VIMBORA_RENDERER=$renderer VIMBORA_FRAME_STATS=1 "$@" "path=$work/photo" time=60 fade=1 \
-    2>"$work/$renderer.err" &
+for renderer in gpu cpu default; do
+  if [ $renderer = default ]; then unset VIMBORA_RENDERER; else export VIMBORA_RENDERER=$renderer; fi
+  VIMBORA_FRAME_STATS=1 "$@" "path=$work/photo" time=60 fade=1 2>"$work/$renderer.err" &
   E2E_PROGRAM=$!
   id=$(e2e_settled_window Vimbora 60) || e2e_fail "$renderer: no window titled Vimbora"
   read -r cx cy cw ch <<<"$(e2e_geometry "$id")"
@@ -47,7 +49,9 @@ for renderer in gpu cpu; do
   wmctrl -i -c "$id"
   wait $E2E_PROGRAM || e2e_fail "$renderer: exit status $?"
   E2E_PROGRAM=""
-  grep -q "renderer $renderer" "$work/$renderer.err" ||
+  expected=$renderer
+  [ $renderer = default ] && expected=cpu
+  grep -q "renderer $expected" "$work/$renderer.err" ||
     e2e_fail "$renderer: the frame statistics name another renderer: $(cat "$work/$renderer.err")"
 done
 
