@@ -97,7 +97,7 @@ void FillCaps(SDL_Renderer* renderer, D3DCAPS9& caps) {
     caps.MaxStreamStride = kMaxStreamStride;
 }
 
-bool ProbeCaps(D3DCAPS9& caps) {
+bool ProbeCaps(D3DCAPS9& caps, bool& software) {
     SDL_Window* window = SDL_CreateWindow("", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 1,
                                           1, SDL_WINDOW_HIDDEN);
     if (window == nullptr) {
@@ -106,6 +106,7 @@ bool ProbeCaps(D3DCAPS9& caps) {
     SDL_Renderer* renderer = CreateSdlRenderer(window, true);
     if (renderer != nullptr) {
         FillCaps(renderer, caps);
+        software = SoftwareRendering(renderer);
         SDL_DestroyRenderer(renderer);
     }
     SDL_DestroyWindow(window);

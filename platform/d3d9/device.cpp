@@ -30,9 +30,13 @@ Device::~Device() {
     if (streamBuffer != nullptr) {
         Unhold(streamBuffer);
     }
-    FreeKeptStorage(*this);
-    SDL_DestroyTexture(backBuffer);
-    SDL_DestroyRenderer(renderer);
+    if (drawsOnCpu) {
+        SDL_SetWindowData(sdlWindow, kDeviceOfWindow, nullptr);
+    } else {
+        FreeKeptStorage(*this);
+        SDL_DestroyTexture(backBuffer);
+        SDL_DestroyRenderer(renderer);
+    }
     ReleaseSdlWindow(sdlWindow);
 }
 
@@ -137,6 +141,10 @@ bool ReadBackBuffer(IDirect3DDevice9* device, std::vector<uint32_t>& pixels) {
     RunFrameCommands(*d);
     const int width = static_cast<int>(d->parameters.BackBufferWidth);
     const int height = static_cast<int>(d->parameters.BackBufferHeight);
+    if (d->drawsOnCpu) {
+        pixels = d->cpu.backBuffer;
+        return true;
+    }
     pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
     if (SDL_RenderReadPixels(d->renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, pixels.data(),
                              width * 4) != 0) {

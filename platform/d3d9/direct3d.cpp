@@ -32,6 +32,9 @@ ULONG Direct3D::Release() {
     return left;
 }
 
+// The window data naming a window's device that draws on the CPU.
+const char* const kDeviceOfWindow = "vimbora.device";
+
 // One adapter: the renderer SDL gives the program's window.
 UINT Direct3D::GetAdapterCount() {
     return 1;
@@ -50,6 +53,27 @@ static HRESULT CheckAdapter(UINT adapter, D3DDEVTYPE deviceType) {
     return deviceType == D3DDEVTYPE_HAL ? D3D_OK : D3DERR_INVALIDCALL;
 }
 
+// Learns once how devices draw and what they offer: on the CPU when the user
+// asks for it or, unless the user asks for SDL's renderer, when that renderer
+// would render in software anyway; with SDL's renderer otherwise.
+static bool LearnAdapter(Direct3D& direct3d) {
+    if (direct3d.capsKnown) {
+        return true;
+    }
+    const RendererRequest request = RequestedRenderer();
+    bool software = false;
+    if (request != RendererRequest::cpu && !ProbeCaps(direct3d.caps, software)) {
+        return false;
+    }
+    direct3d.drawsOnCpu =
+        request == RendererRequest::cpu || (request == RendererRequest::automatic && software);
+    if (direct3d.drawsOnCpu) {
+        FillCpuCaps(direct3d.caps);
+    }
+    direct3d.capsKnown = true;
+    return true;
+}
+
 HRESULT Direct3D::GetDeviceCaps(UINT adapter, D3DDEVTYPE deviceType, D3DCAPS9* out) {
     if (out == nullptr) {
         return D3DERR_INVALIDCALL;
@@ -58,11 +82,8 @@ HRESULT Direct3D::GetDeviceCaps(UINT adapter, D3DDEVTYPE deviceType, D3DCAPS9* o
     if (result != D3D_OK) {
         return result;
     }
-    if (!capsKnown) {
-        capsKnown = ProbeCaps(caps);
-        if (!capsKnown) {
-            return D3DERR_NOTAVAILABLE;
-        }
+    if (!LearnAdapter(*this)) {
+        return D3DERR_NOTAVAILABLE;
     }
     *out = caps;
     return D3D_OK;
@@ -133,6 +154,41 @@ static void CompleteSize(HWND window, D3DPRESENT_PARAMETERS& p) {
     }
 }
 
+// The renderer of a device that draws with SDL, its capabilities, and its
+// back buffer as the renderer's target, cleared to black.
+static HRESULT MakeRenderer(SDL_Window* sdlWindow, const D3DPRESENT_PARAMETERS& p,
+                            SDL_Renderer*& renderer, SDL_Texture*& backBuffer, D3DCAPS9& caps) {
+    renderer =
+        CreateSdlRenderer(sdlWindow, p.PresentationInterval != D3DPRESENT_INTERVAL_IMMEDIATE);
+    if (renderer == nullptr) {
+        return D3DERR_NOTAVAILABLE;
+    }
+    FillCaps(renderer, caps);
+    HRESULT result = D3D_OK;
+    if (p.BackBufferWidth > caps.MaxTextureWidth || p.BackBufferHeight > caps.MaxTextureHeight) {
+        result = D3DERR_NOTAVAILABLE;
+    } else {
+        backBuffer = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET,
+                                       static_cast<int>(p.BackBufferWidth),
+                                       static_cast<int>(p.BackBufferHeight));
+        if (backBuffer == nullptr || SDL_SetRenderTarget(renderer, backBuffer) != 0) {
+            result = D3DERR_OUTOFVIDEOMEMORY;
+        }
+    }
+    if (result != D3D_OK) {
+        if (backBuffer != nullptr) {
+            SDL_DestroyTexture(backBuffer);
+        }
+        SDL_DestroyRenderer(renderer);
+        return result;
+    }
+    // Direct3D leaves the first back buffer's contents undefined; black is
+    // what a slide show would show anyway.
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    SDL_RenderClear(renderer);
+    return D3D_OK;
+}
+
 HRESULT Direct3D::CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusWindow,
                                DWORD behaviorFlags, D3DPRESENT_PARAMETERS* presentationParameters,
                                IDirect3DDevice9** returnedDevice) {
@@ -162,45 +218,37 @@ HRESULT Direct3D::CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusWi
         return D3DERR_INVALIDCALL;
     }
     // SDL keeps one renderer per window, so a window has at most one device
-    // here (Direct3D would allow several).
-    if (SDL_GetRenderer(sdlWindow) != nullptr) {
+    // here (Direct3D would allow several); a device that draws on the CPU
+    // marks its window likewise.
+    if (SDL_GetRenderer(sdlWindow) != nullptr ||
+        SDL_GetWindowData(sdlWindow, kDeviceOfWindow) != nullptr) {
+        ReleaseSdlWindow(sdlWindow);
+        return D3DERR_NOTAVAILABLE;
+    }
+    if (!LearnAdapter(*this)) {
         ReleaseSdlWindow(sdlWindow);
         return D3DERR_NOTAVAILABLE;
     }
     CompleteSize(window, p);
     ReturnFreedImageMemory();
 
-    SDL_Renderer* renderer =
-        CreateSdlRenderer(sdlWindow, p.PresentationInterval != D3DPRESENT_INTERVAL_IMMEDIATE);
-    if (renderer == nullptr) {
-        ReleaseSdlWindow(sdlWindow);
-        return D3DERR_NOTAVAILABLE;
-    }
-    D3DCAPS9 caps{};
-    FillCaps(renderer, caps);
+    SDL_Renderer* renderer = nullptr;
     SDL_Texture* backBuffer = nullptr;
-    if (p.BackBufferWidth > caps.MaxTextureWidth || p.BackBufferHeight > caps.MaxTextureHeight) {
-        result = D3DERR_NOTAVAILABLE;
+    D3DCAPS9 caps = this->caps;
+    if (drawsOnCpu) {
+        // The back buffer is kept as commands until Present (see cpu.h).
+        if (p.BackBufferWidth > caps.MaxTextureWidth ||
+            p.BackBufferHeight > caps.MaxTextureHeight) {
+            ReleaseSdlWindow(sdlWindow);
+            return D3DERR_NOTAVAILABLE;
+        }
     } else {
-        backBuffer = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET,
-                                       static_cast<int>(p.BackBufferWidth),
-                                       static_cast<int>(p.BackBufferHeight));
-        if (backBuffer == nullptr || SDL_SetRenderTarget(renderer, backBuffer) != 0) {
-            result = D3DERR_OUTOFVIDEOMEMORY;
+        result = MakeRenderer(sdlWindow, p, renderer, backBuffer, caps);
+        if (result != D3D_OK) {
+            ReleaseSdlWindow(sdlWindow);
+            return result;
         }
     }
-    if (result != D3D_OK) {
-        if (backBuffer != nullptr) {
-            SDL_DestroyTexture(backBuffer);
-        }
-        SDL_DestroyRenderer(renderer);
-        ReleaseSdlWindow(sdlWindow);
-        return result;
-    }
-    // Direct3D leaves the first back buffer's contents undefined; black is
-    // what a slide show would show anyway.
-    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
-    SDL_RenderClear(renderer);
 
     // Without D3DCREATE_FPU_PRESERVE Direct3D 9 puts the x87 unit in single
     // precision. Here the program's float arithmetic already runs in single
@@ -211,6 +259,10 @@ HRESULT Direct3D::CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusWi
     device->window = window;
     device->sdlWindow = sdlWindow;
     device->renderer = renderer;
+    device->drawsOnCpu = drawsOnCpu;
+    if (drawsOnCpu) {
+        SDL_SetWindowData(sdlWindow, kDeviceOfWindow, device);
+    }
     device->backBuffer = backBuffer;
     device->parameters = p;
     device->caps = caps;

@@ -273,7 +273,10 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
     SDL_Texture* sdlTexture = texture == nullptr ? nullptr
                               : opaque           ? texture->opaqueTexture
                                                  : texture->sdlTexture;
-    if (!ApplyBlendStates(*this, sdlTexture)) {
+    const uint32_t blendStates = PackBlendStates(
+        RenderState(*this, D3DRS_ALPHABLENDENABLE) != 0, RenderState(*this, D3DRS_SRCBLEND),
+        RenderState(*this, D3DRS_DESTBLEND), RenderState(*this, D3DRS_BLENDOP));
+    if (drawsOnCpu ? !CpuBlendSupported(blendStates) : !ApplyBlendStates(*this, sdlTexture)) {
         return D3DERR_INVALIDCALL;
     }
 
@@ -284,14 +287,22 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
     // What is drawn waits in the frame until Present (see frame.cpp).
     FrameCommand command;
     command.opaque = opaque;
-    if (sdlTexture != nullptr) {
+    if (drawsOnCpu) {
+        // Every draw goes to the compositor as triangles (see cpu.h).
+        command.blendStates = blendStates;
+        if (texture != nullptr) {
+            command.pixels = texture->cpuPixels;
+            command.content = texture->content;
+        }
+    } else if (sdlTexture != nullptr) {
         SDL_GetTextureBlendMode(sdlTexture, &command.blend);
         command.texture = texture;
         command.content = texture->content;
     } else {
         SDL_GetRenderDrawBlendMode(renderer, &command.blend);
     }
-    if (texture != nullptr && AsRectangle(vertices, triangles, *texture, source, target)) {
+    if (!drawsOnCpu && texture != nullptr &&
+        AsRectangle(vertices, triangles, *texture, source, target)) {
         const Vertex& v = vertices[triangles[0][0]];
         const bool magnifying =
             static_cast<double>(target.w) * target.h >= static_cast<double>(source.w) * source.h;
@@ -335,10 +346,10 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
     if (clipped.empty()) {
         return D3D_OK;
     }
-    if (sdlTexture != nullptr) {
+    if (texture != nullptr) {
         // SDL's coordinates span the whole storage, the texture's only its
         // part of it; beyond that part the storage repeats the texture's
-        // edges (see texture.cpp).
+        // edges (see texture.cpp). The compositor's storage is the texture.
         const float uScale = static_cast<float>(texture->desc.Width) / texture->storageWidth;
         const float vScale = static_cast<float>(texture->desc.Height) / texture->storageHeight;
         for (SDL_Vertex& vertex : clipped) {

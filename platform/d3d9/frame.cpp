@@ -56,6 +56,7 @@ bool SameCommand(const FrameCommand& a, const FrameCommand& b) {
     return a.kind == b.kind && a.color.r == b.color.r && a.color.g == b.color.g &&
            a.color.b == b.color.b && a.color.a == b.color.a && a.blend == b.blend &&
            a.scale == b.scale && a.content == b.content && a.opaque == b.opaque &&
+           a.blendStates == b.blendStates &&
            std::memcmp(&a.source, &b.source, sizeof a.source) == 0 &&
            std::memcmp(&a.target, &b.target, sizeof a.target) == 0 && SameItems(a.rects, b.rects) &&
            SameItems(a.vertices, b.vertices);
@@ -71,6 +72,10 @@ void RecordCommand(Device& device, FrameCommand command) {
 }
 
 void RunFrameCommands(Device& device) {
+    if (device.drawsOnCpu) {
+        RunCpuCommands(device);
+        return;
+    }
     for (; device.frameRun < device.frame.size(); device.frameRun++) {
         FrameCommand& command = device.frame[device.frameRun];
         RunCommand(device, command);

@@ -25,6 +25,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/d3d9/cpu.h"
 #include "platform/d3d9/d3d9.h"
 #include "platform/kernel32/image_memory.h"
 
@@ -58,6 +59,11 @@ struct FrameCommand {
     std::vector<SDL_Rect> rects;
     std::vector<SDL_Vertex> vertices;
     bool opaque = false; // draws the texture's opaqueTexture
+    // On a device that draws on the CPU: the texture's pixels of the time
+    // (null for none; `texture` stays null there), and the blend states
+    // (see PackBlendStates).
+    std::shared_ptr<const CpuPixels> pixels;
+    uint32_t blendStates = 0;
 };
 
 struct Direct3D final : IDirect3D9 {
@@ -72,9 +78,11 @@ struct Direct3D final : IDirect3D9 {
                                            IDirect3DDevice9** returnedDevice) override;
 
     ULONG refs = 1;
-    // The capabilities of the renderer a device would get, learnt once.
+    // The capabilities of the renderer a device would get and whether
+    // devices draw on the CPU, learnt once.
     bool capsKnown = false;
     D3DCAPS9 caps{};
+    bool drawsOnCpu = false;
 };
 
 struct Surface final : IDirect3DSurface9 {
@@ -120,6 +128,9 @@ struct Texture final : IDirect3DTexture9 {
     // colour whatever its alpha, while SDL's built-in ADD mode, the nearest
     // such a renderer has, weights it by alpha.
     SDL_Texture* opaqueTexture = nullptr;
+    // On a device that draws on the CPU, the pixels instead of sdlTexture,
+    // shared with the frame commands that draw them.
+    std::shared_ptr<CpuPixels> cpuPixels;
     D3DSURFACE_DESC desc{}; // of level 0, the only level
     ULONG refs = 1;         // the program's; while non-zero, one on `device`
     ULONG holds = 0;        // the device's bindings
@@ -229,7 +240,10 @@ struct Device final : IDirect3DDevice9 {
     Direct3D* direct3d = nullptr; // one reference, as Direct3D's devices keep their creator
     HWND window = nullptr;
     SDL_Window* sdlWindow = nullptr; // one hold from AcquireSdlWindow
+    // Null on a device that draws on the CPU (drawsOnCpu), as is backBuffer.
     SDL_Renderer* renderer = nullptr;
+    bool drawsOnCpu = false;
+    CpuState cpu;
     // The back buffer: an ARGB8888 render target, BackBufferWidth ×
     // BackBufferHeight, current target of `renderer` except inside Present.
     SDL_Texture* backBuffer = nullptr;
@@ -283,6 +297,10 @@ struct Device final : IDirect3DDevice9 {
     FrameStats stats;
 };
 
+// The SDL window data that names the device drawing on the CPU into a
+// window.
+extern const char* const kDeviceOfWindow;
+
 // The renderer a device gets for `window`: SDL's first driver that can draw
 // into textures, with vsync when asked.
 SDL_Renderer* CreateSdlRenderer(SDL_Window* window, bool vsync);
@@ -291,8 +309,9 @@ SDL_Renderer* CreateSdlRenderer(SDL_Window* window, bool vsync);
 void FillCaps(SDL_Renderer* renderer, D3DCAPS9& caps);
 
 // The capabilities of the renderer a device would get, learnt from a hidden
-// window; false when no renderer can be had.
-bool ProbeCaps(D3DCAPS9& caps);
+// window, and whether it renders in software (see SoftwareRendering); false
+// when no renderer can be had.
+bool ProbeCaps(D3DCAPS9& caps, bool& software);
 
 // Direct3D's default value of a render state or sampler state.
 DWORD RenderState(const Device& device, DWORD state);

@@ -119,10 +119,10 @@ void StopPresenting(Device& device) {
                      "vimbora frame stats: presented %" PRIu64 " skipped %" PRIu64
                      " presented-cpu-us %" PRId64 " presented-wall-us %" PRId64
                      " skipped-cpu-us %" PRId64 " skipped-wall-us %" PRId64
-                     " first-presented-at-us %" PRId64 "\n",
+                     " first-presented-at-us %" PRId64 " renderer %s\n",
                      device.framesPresented, device.framesSkipped, stats.cpuPresented / 1000,
                      stats.wallPresented / 1000, stats.cpuSkipped / 1000, stats.wallSkipped / 1000,
-                     stats.firstPresentTime);
+                     stats.firstPresentTime, device.drawsOnCpu ? "cpu" : "gpu");
     }
 }
 
@@ -159,11 +159,15 @@ HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND destW
     // The client area's size in pixels at this moment; 0 × 0 while the
     // window is minimised, when there is nothing to show. (The renderer
     // tells the window's size only while it draws into the window.)
-    SDL_SetRenderTarget(renderer, nullptr);
     int width = 0;
     int height = 0;
-    if (SDL_GetRendererOutputSize(renderer, &width, &height) != 0) {
-        width = 0;
+    if (drawsOnCpu) {
+        CpuClientSize(*this, width, height);
+    } else {
+        SDL_SetRenderTarget(renderer, nullptr);
+        if (SDL_GetRendererOutputSize(renderer, &width, &height) != 0) {
+            width = 0;
+        }
     }
     int64_t swapStart = Now();
     bool swapped = false;
@@ -187,16 +191,21 @@ HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND destW
         framesSkipped++;
     } else {
         const uint32_t eventsSeen = windowEvents;
-        SDL_SetRenderTarget(renderer, backBuffer);
-        RunFrameCommands(*this);
-        SDL_SetRenderTarget(renderer, nullptr);
-        SDL_RenderSetViewport(renderer, nullptr);
-        SDL_SetTextureBlendMode(backBuffer, SDL_BLENDMODE_NONE);
-        UseScaleMode(renderer, backBuffer, SDL_ScaleModeLinear);
-        SDL_RenderCopy(renderer, backBuffer, nullptr, nullptr);
-        SDL_RenderFlush(renderer);
-        swapStart = Now();
-        SDL_RenderPresent(renderer);
+        if (drawsOnCpu) {
+            ShowCpuFrame(*this);
+            swapStart = Now();
+        } else {
+            SDL_SetRenderTarget(renderer, backBuffer);
+            RunFrameCommands(*this);
+            SDL_SetRenderTarget(renderer, nullptr);
+            SDL_RenderSetViewport(renderer, nullptr);
+            SDL_SetTextureBlendMode(backBuffer, SDL_BLENDMODE_NONE);
+            UseScaleMode(renderer, backBuffer, SDL_ScaleModeLinear);
+            SDL_RenderCopy(renderer, backBuffer, nullptr, nullptr);
+            SDL_RenderFlush(renderer);
+            swapStart = Now();
+            SDL_RenderPresent(renderer);
+        }
         EndFrame(*this, true);
         frameShown = true;
         backBufferShown = true;

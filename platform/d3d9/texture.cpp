@@ -135,6 +135,39 @@ void RepeatEdges(const Texture& texture, SDL_Texture* storage, const SDL_Rect& a
          [&](int) { return lastRow + (area.w - 1) * 4; });
 }
 
+// UnlockRect on a device that draws on the CPU: the locked rectangle into
+// the texture's pixels. Frame commands waiting to be drawn keep the pixels
+// of their time: while they share them, the texture takes a copy first.
+HRESULT StoreCpuPixels(Texture& texture) {
+    std::shared_ptr<CpuPixels>& pixels = texture.cpuPixels;
+    const size_t width = texture.desc.Width;
+    if (pixels.use_count() > 1) {
+        try {
+            auto copy = std::make_shared<CpuPixels>();
+            copy->width = pixels->width;
+            copy->height = pixels->height;
+            copy->texels = std::make_unique_for_overwrite<uint32_t[]>(width * pixels->height);
+            std::memcpy(copy->texels.get(), pixels->texels.get(),
+                        width * pixels->height * sizeof(uint32_t));
+            pixels = std::move(copy);
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        }
+    }
+    // The fourth byte of X8R8G8B8 is not alpha: those texels are opaque.
+    const uint32_t opaque = texture.desc.Format == D3DFMT_X8R8G8B8 ? 0xFF000000u : 0;
+    const RECT& area = texture.lockedRect;
+    const size_t rowTexels = static_cast<size_t>(area.right - area.left);
+    for (LONG y = area.top; y < area.bottom; y++) {
+        uint32_t* out = pixels->texels.get() + y * width + area.left;
+        std::memcpy(out, texture.staging.data() + (y - area.top) * rowTexels * 4, rowTexels * 4);
+        for (size_t x = 0; x < rowTexels; x++) {
+            out[x] |= opaque;
+        }
+    }
+    return D3D_OK;
+}
+
 } // namespace
 
 void ReturnFreedImageMemory() {
@@ -183,22 +216,35 @@ HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
     if (levels > 1 || (usage & D3DUSAGE_RENDERTARGET)) {
         return D3DERR_NOTAVAILABLE;
     }
-    int storageWidth = 0, storageHeight = 0;
-    SDL_Texture* sdlTexture =
-        TakeStorage(*this, SdlFormat(renderer, format), static_cast<int>(width),
-                    static_cast<int>(height), storageWidth, storageHeight);
-    if (sdlTexture == nullptr) {
-        return D3DERR_OUTOFVIDEOMEMORY;
+    int storageWidth = static_cast<int>(width), storageHeight = static_cast<int>(height);
+    SDL_Texture* sdlTexture = nullptr;
+    std::shared_ptr<CpuPixels> cpuPixels;
+    if (drawsOnCpu) {
+        try {
+            cpuPixels = std::make_shared<CpuPixels>();
+            cpuPixels->texels = std::make_unique<uint32_t[]>(size_t{width} * height);
+        } catch (const std::bad_alloc&) {
+            return D3DERR_OUTOFVIDEOMEMORY;
+        }
+        cpuPixels->width = storageWidth;
+        cpuPixels->height = storageHeight;
+    } else {
+        sdlTexture = TakeStorage(*this, SdlFormat(renderer, format), storageWidth, storageHeight,
+                                 storageWidth, storageHeight);
+        if (sdlTexture == nullptr) {
+            return D3DERR_OUTOFVIDEOMEMORY;
+        }
     }
     Texture* texture = new Texture;
     texture->device = this;
     AddRef();
     texture->sdlTexture = sdlTexture;
+    texture->cpuPixels = std::move(cpuPixels);
     texture->storageWidth = storageWidth;
     texture->storageHeight = storageHeight;
     // D3DPMISCCAPS_BLENDOP: the renderer blends with factors of any kind.
     constexpr DWORD blendsCustom = 0x00000800;
-    if (format == D3DFMT_A8R8G8B8 && !(caps.PrimitiveMiscCaps & blendsCustom)) {
+    if (format == D3DFMT_A8R8G8B8 && !drawsOnCpu && !(caps.PrimitiveMiscCaps & blendsCustom)) {
         texture->opaqueTexture =
             SDL_CreateTexture(renderer, SdlFormat(renderer, D3DFMT_X8R8G8B8),
                               SDL_TEXTUREACCESS_STATIC, storageWidth, storageHeight);
@@ -236,7 +282,9 @@ Texture::~Texture() {
     if (opaqueTexture != nullptr) {
         SDL_DestroyTexture(opaqueTexture);
     }
-    GiveBackStorage(*device, sdlTexture, storageWidth, storageHeight);
+    if (sdlTexture != nullptr) {
+        GiveBackStorage(*device, sdlTexture, storageWidth, storageHeight);
+    }
 }
 
 HRESULT Texture::GetDevice(IDirect3DDevice9** out) {
@@ -316,7 +364,10 @@ HRESULT Texture::UnlockRect(UINT level) {
         return D3DERR_INVALIDCALL;
     }
     HRESULT result = D3D_OK;
-    if (!(lockFlags & D3DLOCK_READONLY)) {
+    if (!(lockFlags & D3DLOCK_READONLY) && device->drawsOnCpu) {
+        result = StoreCpuPixels(*this);
+        content = ++device->contentIds;
+    } else if (!(lockFlags & D3DLOCK_READONLY)) {
         Uint32 format = SDL_PIXELFORMAT_ARGB8888;
         SDL_QueryTexture(sdlTexture, &format, nullptr, nullptr, nullptr);
         if (desc.Format == D3DFMT_X8R8G8B8 && format == SDL_PIXELFORMAT_ARGB8888) {

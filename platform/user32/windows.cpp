@@ -144,12 +144,13 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
     // Made ready for OpenGL at once where the driver has it: the renderer
     // the graphics device puts on the window would otherwise replace the
     // window by a new one, which the desktop sees as the window vanishing
-    // and coming back.
+    // and coming back. Not when the device is to draw on the CPU.
     const char* title = windowName != nullptr ? windowName : "";
     const int sdlWidth = std::max(window.reportedWidth, LONG{1});
     const int sdlHeight = std::max(window.reportedHeight, LONG{1});
-    window.sdl = SDL_CreateWindow(title, client.left, client.top, sdlWidth, sdlHeight,
-                                  flags | SDL_WINDOW_OPENGL);
+    const Uint32 openGl = RequestedRenderer() == RendererRequest::cpu ? 0 : SDL_WINDOW_OPENGL;
+    window.sdl =
+        SDL_CreateWindow(title, client.left, client.top, sdlWidth, sdlHeight, flags | openGl);
     if (window.sdl == nullptr) {
         window.sdl = SDL_CreateWindow(title, client.left, client.top, sdlWidth, sdlHeight, flags);
     }

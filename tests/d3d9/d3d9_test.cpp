@@ -97,3 +97,15 @@ std::vector<uint32_t> DeviceTest::Pixels() {
     EXPECT_TRUE(ReadBackBuffer(device, pixels));
     return pixels;
 }
+
+// The layer's tests run once per way of drawing: --renderer=gpu or
+// --renderer=cpu becomes VIMBORA_RENDERER (CTest passes one or the other).
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    for (int i = 1; i < argc; i++) {
+        if (std::strncmp(argv[i], "--renderer=", 11) == 0) {
+            setenv("VIMBORA_RENDERER", argv[i] + 11, 1);
+        }
+    }
+    return RUN_ALL_TESTS();
+}

@@ -250,6 +250,9 @@ TEST_F(DrawTest, DrawsAreCheckedBeforeAnythingIsRead) {
 // that filtering at them shows nothing of the earlier, larger image: seen by
 // copying the whole storage onto the back buffer.
 TEST_F(DrawTest, TexturesShareStorageWithoutShowingEarlierImages) {
+    if (static_cast<Device*>(device)->drawsOnCpu) {
+        GTEST_SKIP() << "the compositor's textures have storage of their own size";
+    }
     const uint32_t red = 0xFFFF0000, green = 0xFF00FF00, blue = 0xFF0000FF;
     IDirect3DTexture9* large = MakeTexture(device, 4, 4, std::vector<uint32_t>(16, red));
     SDL_Texture* storage = static_cast<Texture*>(large)->sdlTexture;
@@ -274,4 +277,135 @@ TEST_F(DrawTest, TexturesShareStorageWithoutShowingEarlierImages) {
     EXPECT_EQ(1, static_cast<Texture*>(tiny)->storageWidth);
     tiny->Release();
     small->Release();
+}
+
+// Photos with an EXIF orientation are axis-aligned quads whose texture
+// coordinates are turned or mirrored: each corner of the quad shows the
+// texel its coordinates name.
+TEST_F(DrawTest, TurnedTextureCoordinatesTurnThePicture) {
+    if (!static_cast<Device*>(device)->drawsOnCpu) {
+        // Seen here: it fills such triangles with the first texel.
+        GTEST_SKIP() << "SDL's software renderer (the dummy driver's) cannot turn textures";
+    }
+    const uint32_t texels[4] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF};
+    IDirect3DTexture9* texture = MakeTexture(device, 2, 2, {texels, texels + 4});
+    IDirect3DVertexBuffer9* quad = MakeQuad(device, 0, 0, 16, 12, 0xFFFFFFFF);
+    SetFilter(device, D3DTEXF_POINT);
+    // Texture coordinates of the corners top-left, top-right, bottom-left,
+    // bottom-right, as texel indices (u + 2v): the eight orientations.
+    const int orientations[8][4] = {{0, 1, 2, 3}, {1, 0, 3, 2}, {3, 2, 1, 0}, {2, 3, 0, 1},
+                                    {0, 2, 1, 3}, {2, 0, 3, 1}, {3, 1, 2, 0}, {1, 3, 0, 2}};
+    for (const auto& corners : orientations) {
+        QuadVertex* v = nullptr;
+        ASSERT_EQ(D3D_OK, quad->Lock(0, 0, reinterpret_cast<void**>(&v), 0));
+        for (int i = 0; i < 4; i++) {
+            v[i].u = static_cast<float>(corners[i] % 2);
+            v[i].v = static_cast<float>(corners[i] / 2);
+        }
+        quad->Unlock();
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+        device->BeginScene();
+        EXPECT_EQ(D3D_OK, DrawQuad(device, texture, quad));
+        device->EndScene();
+        const std::vector<uint32_t> pixels = Pixels();
+        EXPECT_EQ(texels[corners[0]], pixels[0]);
+        EXPECT_EQ(texels[corners[1]], pixels[15]);
+        EXPECT_EQ(texels[corners[2]], pixels[11 * 16]);
+        EXPECT_EQ(texels[corners[3]], pixels[11 * 16 + 15]);
+    }
+    device->SetTexture(0, nullptr);
+    texture->Release();
+    quad->Release();
+}
+
+// The compositor's arithmetic: the texel times the vertex colour rounded to
+// 8 bits, then Direct3D's blend equation, partly covered pixels mixed.
+TEST(CpuBlendTest, ModulatesThenBlends) {
+    // The additive crossfade, four pixels at a time and one at a time alike:
+    // round(x × c / 255), added with saturation.
+    for (uint32_t c = 0; c < 256; c++) {
+        for (uint32_t x = 0; x < 256; x += 4) {
+            uint32_t source[5], out[5];
+            for (uint32_t i = 0; i < 5; i++) {
+                source[i] = 0xFF000000u | (x + i % 4) << 16 | (x + i % 4) << 8 | (x + i % 4);
+                out[i] = i == 4 ? 0xFFC8C8C8u : 0xFF000000u;
+            }
+            AddModulated(out, source, 5, c << 16 | c << 8 | c);
+            for (uint32_t i = 0; i < 4; i++) {
+                const auto expected = static_cast<uint32_t>(std::lround((x + i) * c / 255.0));
+                ASSERT_EQ(expected, out[i] & 0xFF) << x + i << " x " << c;
+                ASSERT_EQ(expected, (out[i] >> 16) & 0xFF) << x + i << " x " << c;
+            }
+            ASSERT_EQ(static_cast<uint32_t>(std::min(200 + std::lround(x * c / 255.0), 255L)),
+                      out[4] & 0xFF);
+        }
+    }
+    const uint32_t add = PackBlendStates(true, D3DBLEND_ONE, D3DBLEND_ONE, D3DBLENDOP_ADD);
+    struct Case {
+        const char* name;
+        uint32_t source, colour, destination, states;
+        uint8_t coverage;
+        uint32_t expected;
+    };
+    const Case cases[] = {
+        {"added, saturating", 0xFF80C040, 0xFFFFFF, 0xFF90A010, add, 255, 0xFFFFFF50},
+        {"modulated", 0xFF80C040, 0x808080, 0xFF000000, add, 255, 0xFF406020},
+        {"blending off", 0xFF80C040, 0xFFFFFF, 0xFF123456, 0, 255, 0xFF80C040},
+        {"over, by source alpha", 0x80FF0000, 0xFFFFFF, 0xFF0000FF,
+         PackBlendStates(true, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, D3DBLENDOP_ADD), 255,
+         0xFF80007F},
+        {"multiplied by the target", 0xFF808080, 0xFFFFFF, 0xFF40FF00,
+         PackBlendStates(true, D3DBLEND_DESTCOLOR, D3DBLEND_ZERO, D3DBLENDOP_ADD), 255, 0xFF208000},
+        {"subtracted", 0xFF808080, 0xFFFFFF, 0xFF40FF00,
+         PackBlendStates(true, D3DBLEND_ONE, D3DBLEND_ONE, D3DBLENDOP_SUBTRACT), 255, 0xFF400080},
+        {"target less source", 0xFF808080, 0xFFFFFF, 0xFF40FF00,
+         PackBlendStates(true, D3DBLEND_ONE, D3DBLEND_ONE, D3DBLENDOP_REVSUBTRACT), 255,
+         0xFF007F00},
+        {"minimum, factors ignored", 0xFF808080, 0xFFFFFF, 0xFF40FF00,
+         PackBlendStates(true, D3DBLEND_ZERO, D3DBLEND_ZERO, D3DBLENDOP_MIN), 255, 0xFF408000},
+        {"maximum", 0xFF808080, 0xFFFFFF, 0xFF40FF00,
+         PackBlendStates(true, D3DBLEND_ZERO, D3DBLEND_ZERO, D3DBLENDOP_MAX), 255, 0xFF80FF80},
+        {"uncovered", 0xFF808080, 0xFFFFFF, 0xFF40FF00, 0, 0, 0xFF40FF00},
+        {"half covered", 0xFFFFFFFF, 0xFFFFFF, 0xFF000000, 0, 128, 0xFF808080},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.expected, BlendPixel(c.source, c.colour, c.destination, c.states, c.coverage))
+            << c.name;
+    }
+    EXPECT_TRUE(CpuBlendSupported(add));
+    const uint32_t sourceAlphaSaturated = 11; // D3DBLEND_SRCALPHASAT, not offered
+    EXPECT_FALSE(CpuBlendSupported(
+        PackBlendStates(true, sourceAlphaSaturated, D3DBLEND_ONE, D3DBLENDOP_ADD)));
+}
+
+// Composed for a window twice the back buffer's size, a quad over the whole
+// back buffer reaches the window's edges (the stretch clamps there, as
+// sampling a texture does) and one over its left half leaves the right half
+// black.
+TEST_F(DrawTest, CompositionsStretchTheBackBufferOverTheWindow) {
+    Device* inside = static_cast<Device*>(device);
+    if (!inside->drawsOnCpu) {
+        GTEST_SKIP() << "SDL's renderer stretches the back buffer itself";
+    }
+    IDirect3DTexture9* grey = MakeTexture(device, 2, 2, std::vector<uint32_t>(4, 0xFF808080));
+    IDirect3DVertexBuffer9* whole = MakeQuad(device, 0, 0, 16, 12, 0xFFFFFFFF);
+    IDirect3DVertexBuffer9* left = MakeQuad(device, 0, 0, 8, 12, 0xFFFFFFFF);
+    std::vector<uint32_t> window(32 * 24);
+    const CpuCanvas canvas{window.data(), 32, 32, 24};
+    device->BeginScene();
+    EXPECT_EQ(D3D_OK, DrawQuad(device, grey, whole));
+    ComposeCommands(*inside, inside->frame.data(), inside->frame.size(), canvas);
+    EXPECT_EQ(std::vector<uint32_t>(32 * 24, 0xFF808080), window);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    EXPECT_EQ(D3D_OK, DrawQuad(device, grey, left));
+    device->EndScene();
+    ComposeCommands(*inside, inside->frame.data(), inside->frame.size(), canvas);
+    for (int y = 0; y < 24; y++) {
+        EXPECT_EQ(0xFF808080u, window[y * 32 + 14]) << y;
+        EXPECT_EQ(0xFF000000u, window[y * 32 + 17]) << y;
+    }
+    device->SetTexture(0, nullptr);
+    grey->Release();
+    whole->Release();
+    left->Release();
 }
