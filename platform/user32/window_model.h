@@ -63,7 +63,28 @@ struct Window {
     int holds;         // AcquireSdlWindow holds on `sdl`
     SDL_Window* sdl;   // owned; null once destroyed and no hold remains
     SdlMode requested; // the mode the layer last asked SDL for
-    SdlState observed; // SDL's state when the layer last looked
+    SdlState observed; // the window's real state when the layer last looked
+    // The layer asked for a change the desktop has not answered yet: until
+    // the window leaves `answering` (the mode it had when asked), what it
+    // shows is the desktop at work, not the user. Once answered, a placement
+    // that missed is asked for once more (`reasked`).
+    bool answering;
+    SdlMode answeringFrom;
+    bool reasked;
+    bool appeared; // the desktop has shown the window: its first appearance is over
+    // The desktop keeps the window maximised or full-screen from its first
+    // appearance (a tiling or kiosk compositor): that is its normal state,
+    // at whatever size the desktop gives it, not the user's maximise.
+    bool tiled;
+    // Since the layer asked for the borderless mode the window has been seen
+    // covering its monitor.
+    bool covered;
+    // The client area (screen pixels) that the window's move and resize
+    // events told while it was in the normal state, in their order: the
+    // user's last move or resize before a maximise that came in the same
+    // batch of events.
+    SDL_Rect eventClient;
+    bool eventNormal;
 };
 
 // Starts SDL's video on first use; false when it cannot start.
@@ -75,7 +96,8 @@ bool VideoOnDisplay();
 // asked for by name (SDL_VIDEODRIVER, may be null).
 bool VideoDriverAccepted(const char* driver, const char* requested);
 // Whether a window manager changes windows on its own: false for SDL's
-// dummy and offscreen drivers.
+// dummy and offscreen drivers, and on an X display where no window manager
+// runs (a kiosk session), where the layer places its windows itself.
 bool WindowManaged();
 
 // The live window of `handle`, or null (also for a destroyed one).
@@ -142,8 +164,15 @@ void Reconcile(Window& window);
 // by the program, and SDL does not act on it: the layer carries it out as a
 // window manager would, posting WM_SIZE.
 void ActOnStateEvent(Window& window, Uint8 event);
-// What SDL reports about the window now.
+// The window's state now, as the window system really has it: read back
+// from the X server where SDL runs on X11, otherwise as SDL reports it.
 SdlState ReadSdlState(const Window& window);
+// Takes a move or resize event of the window (SDL's data: screen pixels)
+// into the placement it had before a state change in the same batch.
+void NoteWindowEvent(Window& window, const SDL_WindowEvent& event);
+// Has every window event of a managed window noted as SDL sends it; called
+// once SDL's video runs.
+void WatchWindowEvents();
 
 // Hides and, once no hold remains, destroys the SDL window of a destroyed
 // window.
