@@ -87,17 +87,24 @@ void PlaceManaged(SDL_Window* sdl, const RECT& outer, const Frame& frame, const 
     Place(sdl, client, now);
 }
 
-void FollowManaged(const Window& window, SdlMode mode) {
+// `before` is the window's real state before this request.
+void FollowManaged(const Window& window, SdlMode mode, SdlMode before) {
     SDL_Window* sdl = window.sdl;
     const Uint32 flags = SDL_GetWindowFlags(sdl);
     if (mode == SdlMode::hidden) {
         SDL_HideWindow(sdl);
         return;
     }
-    if (mode != SdlMode::fullscreen && !window.tiled) {
+    const bool tiled = window.desktopNormal != SdlMode::normal;
+    if (mode != SdlMode::fullscreen) {
         if (flags & SDL_WINDOW_FULLSCREEN) {
             SDL_SetWindowFullscreen(sdl, 0);
+        } else if (before == SdlMode::fullscreen && window.desktopNormal != SdlMode::fullscreen) {
+            // The desktop's own full screen, which SDL knows nothing of.
+            LeaveX11FullScreen(sdl);
         }
+    }
+    if (mode != SdlMode::fullscreen && !tiled) {
         // SDL ignores these while the window is full-screen.
         SDL_SetWindowBordered(sdl, window.nonClient.captioned ? SDL_TRUE : SDL_FALSE);
         SDL_SetWindowResizable(sdl, window.nonClient.sizable ? SDL_TRUE : SDL_FALSE);
@@ -109,7 +116,7 @@ void FollowManaged(const Window& window, SdlMode mode) {
     case SdlMode::normal:
         // A tiled window is where the desktop keeps it: asking for another
         // size or for the normal state would only start a fight.
-        if (window.tiled) {
+        if (tiled) {
             break;
         }
         if (flags & SDL_WINDOW_MAXIMIZED) {
@@ -198,16 +205,21 @@ SdlMode Meaning(Window& window, const SdlState& now) {
         return mode;
     }
     if (!window.appeared) {
-        window.appeared = true;
-        window.tiled = mode != SdlMode::normal && window.requested == SdlMode::normal;
-    }
-    if (window.tiled) {
-        if (mode == SdlMode::normal) {
-            window.tiled = false;
-        } else if (mode == SdlMode::maximised ||
-                   (mode == SdlMode::fullscreen && window.requested != SdlMode::fullscreen)) {
-            return SdlMode::normal;
+        // Shown where it was made, the window is still waiting for the
+        // window manager to place it: a state given along with the placing
+        // is the desktop's, not the user's.
+        if (mode == SdlMode::normal && SameRect(ToRect(now.client), ToRect(window.created))) {
+            return mode;
         }
+        window.appeared = true;
+        window.desktopNormal = window.requested == SdlMode::normal ? mode : SdlMode::normal;
+    }
+    if (mode == SdlMode::normal) {
+        // The user took the window out of its tile (made it float).
+        window.desktopNormal = SdlMode::normal;
+    } else if (mode == window.desktopNormal &&
+               (mode == SdlMode::maximised || window.requested != SdlMode::fullscreen)) {
+        return SdlMode::normal;
     }
     if (mode == SdlMode::fullscreen) {
         if (CoversDisplay(now.client)) {
@@ -317,7 +329,7 @@ void Follow(Window& window) {
         window.covered = false;
     }
     if (WindowManaged()) {
-        FollowManaged(window, mode);
+        FollowManaged(window, mode, before);
     } else {
         FollowUnmanaged(window, mode);
     }
@@ -349,8 +361,8 @@ bool StillAnswering(Window& window, const SdlState& now) {
         return true;
     }
     window.answering = false;
-    if (now.mode != SdlMode::normal || window.requested != SdlMode::normal || window.tiled ||
-        window.reasked) {
+    if (now.mode != SdlMode::normal || window.requested != SdlMode::normal ||
+        window.desktopNormal != SdlMode::normal || window.reasked) {
         return false;
     }
     // SDL may still hold the position it asked for, not the one given.

@@ -71,11 +71,16 @@ struct Window {
     bool answering;
     SdlMode answeringFrom;
     bool reasked;
-    bool appeared; // the desktop has shown the window: its first appearance is over
-    // The desktop keeps the window maximised or full-screen from its first
-    // appearance (a tiling or kiosk compositor): that is its normal state,
-    // at whatever size the desktop gives it, not the user's maximise.
-    bool tiled;
+    // The window manager has placed the window or given it a state: its
+    // first appearance is over. Until then it is where it was created
+    // (`created`, its client area in screen pixels).
+    bool appeared;
+    SDL_Rect created;
+    // The state the desktop keeps the window in when the program asks for
+    // none: normal, or maximised or full-screen where the desktop gave the
+    // window that state from its first appearance (a tiling or kiosk
+    // compositor), at whatever size it gives; not the user's maximise.
+    SdlMode desktopNormal;
     // Since the layer asked for the borderless mode the window has been seen
     // covering its monitor.
     bool covered;

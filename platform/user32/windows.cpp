@@ -164,6 +164,8 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
     // manager after the program, or none at all.
     windowManaged = videoOnDisplay && X11WindowManagerRuns(window.sdl);
     window.requested = SdlMode::hidden;
+    window.desktopNormal = SdlMode::normal;
+    window.created = {client.left, client.top, sdlWidth, sdlHeight};
     window.handle = reinterpret_cast<HWND>(nextHandle);
     nextHandle += 4;
     Window& added = windows.emplace(Key(window.handle), window).first->second;

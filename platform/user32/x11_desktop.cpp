@@ -106,3 +106,22 @@ bool X11WindowManagerRuns(SDL_Window* window) {
     // (x11_errors.cpp), and the read finds nothing.
     return check != 0 && WindowProperty(handle.display, check, "_NET_SUPPORTING_WM_CHECK") == check;
 }
+
+void LeaveX11FullScreen(SDL_Window* window) {
+    X11Handle handle{};
+    if (!HandleOf(window, handle)) {
+        return;
+    }
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = handle.window;
+    event.xclient.message_type = XInternAtom(handle.display, "_NET_WM_STATE", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = 0; // _NET_WM_STATE_REMOVE
+    event.xclient.data.l[1] =
+        static_cast<long>(XInternAtom(handle.display, "_NET_WM_STATE_FULLSCREEN", False));
+    event.xclient.data.l[3] = 1; // a normal application asks
+    XSendEvent(handle.display, DefaultRootWindow(handle.display), False,
+               SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    XFlush(handle.display);
+}

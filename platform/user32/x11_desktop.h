@@ -24,3 +24,8 @@ bool ReadX11Window(SDL_Window* window, X11Answer& answer);
 // itself); true for a window that is not on X11, where the compositor is the
 // window manager.
 bool X11WindowManagerRuns(SDL_Window* window);
+
+// Asks the window manager to take `window` out of the full screen it gave
+// the window itself (EWMH's _NET_WM_STATE request); nothing where the window
+// is not on X11.
+void LeaveX11FullScreen(SDL_Window* window);
