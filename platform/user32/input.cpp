@@ -260,10 +260,10 @@ void TranslateWindowEvent(const SDL_WindowEvent& event) {
 // SDL drops a queued move or resize event when a newer one comes, so the
 // queue alone no longer tells which came before a state change.
 int NoteEvent(void*, SDL_Event* event) {
-    if (event->type == SDL_WINDOWEVENT && WindowManaged()) {
+    if (event->type == SDL_WINDOWEVENT) {
         Window* window = LookUpSdlWindow(event->window.windowID);
         if (window != nullptr && !window->destroyed) {
-            NoteWindowEvent(*window, event->window);
+            NoteWindowEvent(*window, event->window.event);
         }
     }
     return 0;

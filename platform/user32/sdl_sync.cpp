@@ -294,27 +294,12 @@ SdlState ReadSdlState(const Window& window) {
     return state;
 }
 
-void NoteWindowEvent(Window& window, const SDL_WindowEvent& event) {
-    switch (event.event) {
-    case SDL_WINDOWEVENT_MOVED:
-        if (window.eventNormal) {
-            window.eventClient.x = event.data1;
-            window.eventClient.y = event.data2;
-        }
-        break;
-    case SDL_WINDOWEVENT_RESIZED:
-    case SDL_WINDOWEVENT_SIZE_CHANGED:
-        if (window.eventNormal) {
-            window.eventClient.w = event.data1;
-            window.eventClient.h = event.data2;
-        }
-        break;
-    case SDL_WINDOWEVENT_MAXIMIZED:
-    case SDL_WINDOWEVENT_MINIMIZED:
+void NoteWindowEvent(Window& window, Uint8 event) {
+    if (event == SDL_WINDOWEVENT_MAXIMIZED || event == SDL_WINDOWEVENT_MINIMIZED) {
         window.eventNormal = false;
-        break;
-    default:
-        break;
+    } else if (window.eventNormal && window.sdl != nullptr) {
+        // SDL has taken the event's move or resize already.
+        window.eventClient = SdlClient(window.sdl);
     }
 }
 
@@ -450,6 +435,9 @@ void Reconcile(Window& window) {
 }
 
 void ActOnStateEvent(Window& window, Uint8 event) {
+    if ((window.style & (WS_MAXIMIZE | WS_MINIMIZE)) == 0) {
+        window.rect = NormalBeforeChange(window);
+    }
     switch (event) {
     case SDL_WINDOWEVENT_MAXIMIZED:
         RecordMaximised(window);

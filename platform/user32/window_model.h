@@ -172,11 +172,11 @@ void ActOnStateEvent(Window& window, Uint8 event);
 // The window's state now, as the window system really has it: read back
 // from the X server where SDL runs on X11, otherwise as SDL reports it.
 SdlState ReadSdlState(const Window& window);
-// Takes a move or resize event of the window (SDL's data: screen pixels)
-// into the placement it had before a state change in the same batch.
-void NoteWindowEvent(Window& window, const SDL_WindowEvent& event);
-// Has every window event of a managed window noted as SDL sends it; called
-// once SDL's video runs.
+// Takes the window's placement as SDL has it at a window event, up to the
+// first state change, as the placement before that change.
+void NoteWindowEvent(Window& window, Uint8 event);
+// Has every window event noted as SDL sends it; called once SDL's video
+// runs.
 void WatchWindowEvents();
 
 // Hides and, once no hold remains, destroys the SDL window of a destroyed
