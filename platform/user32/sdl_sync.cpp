@@ -206,13 +206,16 @@ SdlMode Meaning(Window& window, const SdlState& now) {
     }
     if (!window.appeared) {
         // Shown where it was made, the window is still waiting for the
-        // window manager to place it: a state given along with the placing
-        // is the desktop's, not the user's.
+        // window manager to place it. A state given along with the placing,
+        // without a frame, is the desktop's tile; a framed window manager
+        // maximises only for the user (who may do so while the first images
+        // decode, before the layer has looked).
         if (mode == SdlMode::normal && SameRect(ToRect(now.client), ToRect(window.created))) {
             return mode;
         }
         window.appeared = true;
-        window.desktopNormal = window.requested == SdlMode::normal ? mode : SdlMode::normal;
+        window.desktopNormal =
+            window.requested == SdlMode::normal && !now.framed ? mode : SdlMode::normal;
     }
     if (mode == SdlMode::normal) {
         // The user took the window out of its tile (made it float).
@@ -251,7 +254,7 @@ void NoteSeen(Window& window, const SdlState& now) {
 } // namespace
 
 SdlState ReadSdlState(const Window& window) {
-    SdlState state{SdlMode::hidden, {0, 0, 0, 0}};
+    SdlState state{SdlMode::hidden, {0, 0, 0, 0}, false};
     if (window.sdl == nullptr) {
         return state;
     }
@@ -275,6 +278,7 @@ SdlState ReadSdlState(const Window& window) {
     bool fullscreen = (flags & SDL_WINDOW_FULLSCREEN) != 0;
     bool maximised = (flags & SDL_WINDOW_MAXIMIZED) != 0;
     if (real) {
+        state.framed = answer.framed;
         shown = answer.mapped;
         fullscreen = answer.fullscreen;
         maximised = answer.maximised;

@@ -17,6 +17,7 @@ enum class SdlMode { hidden, normal, maximised, minimised, fullscreen };
 struct SdlState {
     SdlMode mode;
     SDL_Rect client; // client area, screen pixels
+    bool framed;     // the window manager draws a frame around it
     bool operator==(const SdlState& other) const {
         return mode == other.mode && client.x == other.client.x && client.y == other.client.y &&
                client.w == other.client.w && client.h == other.client.h;

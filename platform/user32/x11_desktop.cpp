@@ -43,6 +43,25 @@ bool HandleOf(SDL_Window* window, X11Handle& handle) {
     return named;
 }
 
+bool ReadFramed(Display* display, ::Window window) {
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    bool framed = false;
+    if (XGetWindowProperty(display, window, XInternAtom(display, "_NET_FRAME_EXTENTS", False), 0, 4,
+                           False, XA_CARDINAL, &type, &format, &count, &after, &data) == Success &&
+        data != nullptr && type == XA_CARDINAL && format == 32 && count == 4) {
+        const long* extents = reinterpret_cast<const long*>(data);
+        framed = (extents[0] | extents[1] | extents[2] | extents[3]) != 0;
+    }
+    if (data != nullptr) {
+        XFree(data);
+    }
+    return framed;
+}
+
 void ReadState(Display* display, ::Window window, X11Answer& answer) {
     Atom type = 0;
     int format = 0;
@@ -89,7 +108,8 @@ bool ReadX11Window(SDL_Window* window, X11Answer& answer) {
     answer = {{x, y, attributes.width, attributes.height},
               attributes.map_state == IsViewable,
               false,
-              false};
+              false,
+              ReadFramed(handle.display, handle.window)};
     ReadState(handle.display, handle.window, answer);
     return true;
 }

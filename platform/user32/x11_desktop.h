@@ -13,6 +13,7 @@ struct X11Answer {
     bool mapped;     // on screen (not hidden, not minimised)
     bool fullscreen; // _NET_WM_STATE_FULLSCREEN
     bool maximised;  // _NET_WM_STATE_MAXIMIZED_VERT and _HORZ
+    bool framed;     // the window manager draws a frame (_NET_FRAME_EXTENTS)
 };
 
 // Reads `window` back from the X server; false when it is no X11 window (SDL
