@@ -439,7 +439,9 @@ void Reconcile(Window& window) {
 }
 
 void ActOnStateEvent(Window& window, Uint8 event) {
-    if ((window.style & (WS_MAXIMIZE | WS_MINIMIZE)) == 0) {
+    const bool leavesNormal =
+        event == SDL_WINDOWEVENT_MAXIMIZED || event == SDL_WINDOWEVENT_MINIMIZED;
+    if (leavesNormal && (window.style & (WS_MAXIMIZE | WS_MINIMIZE)) == 0) {
         window.rect = NormalBeforeChange(window);
     }
     switch (event) {

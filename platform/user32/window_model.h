@@ -85,10 +85,9 @@ struct Window {
     // Since the layer asked for the borderless mode the window has been seen
     // covering its monitor.
     bool covered;
-    // The client area (screen pixels) that the window's move and resize
-    // events told while it was in the normal state, in their order: the
-    // user's last move or resize before a maximise that came in the same
-    // batch of events.
+    // The client area (screen pixels) SDL had at the window's last event
+    // while it was in the normal state (`eventNormal`): the user's last move
+    // or resize before a maximise that came in the same batch of events.
     SDL_Rect eventClient;
     bool eventNormal;
 };
