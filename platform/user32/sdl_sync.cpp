@@ -54,17 +54,21 @@ SDL_Rect RealClient(SDL_Window* sdl) {
 }
 
 // Moves and sizes the SDL window's client area to `client` where `now`
-// (where it is) differs.
-void Place(SDL_Window* sdl, const RECT& client, const SDL_Rect& now) {
+// (where it is) differs; true when it asked for anything.
+bool Place(SDL_Window* sdl, const RECT& client, const SDL_Rect& now) {
+    bool asked = false;
     if (now.x != client.left || now.y != client.top) {
         SDL_SetWindowPosition(sdl, client.left, client.top);
+        asked = true;
     }
     // SDL windows are at least one pixel wide and high.
     const int wantedWidth = client.right > client.left ? client.right - client.left : 1;
     const int wantedHeight = client.bottom > client.top ? client.bottom - client.top : 1;
     if (now.w != wantedWidth || now.h != wantedHeight) {
         SDL_SetWindowSize(sdl, wantedWidth, wantedHeight);
+        asked = true;
     }
+    return asked;
 }
 
 // Places a managed window whose outer rectangle is `outer`. SDL moves a
@@ -73,7 +77,7 @@ void Place(SDL_Window* sdl, const RECT& client, const SDL_Rect& now) {
 // window, and after full-screen) the window manager puts the corner of the
 // frame at the position asked for (X11's north-west gravity), which is just
 // what the outer rectangle's corner means.
-void PlaceManaged(SDL_Window* sdl, const RECT& outer, const Frame& frame, const SDL_Rect& now) {
+bool PlaceManaged(SDL_Window* sdl, const RECT& outer, const Frame& frame, const SDL_Rect& now) {
     RECT client = ClientOf(outer, frame);
     int top = 0;
     int left = 0;
@@ -84,17 +88,19 @@ void PlaceManaged(SDL_Window* sdl, const RECT& outer, const Frame& frame, const 
         client = {outer.left, outer.top, outer.left + (client.right - client.left),
                   outer.top + (client.bottom - client.top)};
     }
-    Place(sdl, client, now);
+    return Place(sdl, client, now);
 }
 
-// `before` is the window's real state before this request.
-void FollowManaged(const Window& window, SdlMode mode, SdlMode before) {
+// `before` is the window's real state before this request. True when the
+// window was asked to move or change size in its normal state.
+bool FollowManaged(const Window& window, SdlMode mode, SdlMode before) {
     SDL_Window* sdl = window.sdl;
     const Uint32 flags = SDL_GetWindowFlags(sdl);
     if (mode == SdlMode::hidden) {
         SDL_HideWindow(sdl);
-        return;
+        return false;
     }
+    bool placed = false;
     const bool tiled = window.desktopNormal != SdlMode::normal;
     if (mode != SdlMode::fullscreen) {
         if (flags & SDL_WINDOW_FULLSCREEN) {
@@ -122,7 +128,7 @@ void FollowManaged(const Window& window, SdlMode mode, SdlMode before) {
         if (flags & SDL_WINDOW_MAXIMIZED) {
             SDL_RestoreWindow(sdl);
         }
-        PlaceManaged(sdl, window.rect, window.nonClient.frame, SdlClient(sdl));
+        placed = PlaceManaged(sdl, window.rect, window.nonClient.frame, SdlClient(sdl));
         break;
     case SdlMode::maximised:
         if (!(flags & SDL_WINDOW_MAXIMIZED)) {
@@ -150,6 +156,7 @@ void FollowManaged(const Window& window, SdlMode mode, SdlMode before) {
     if (mode == SdlMode::minimised) {
         SDL_MinimizeWindow(sdl);
     }
+    return placed;
 }
 
 // Without a window manager the layer is the window manager: it places the
@@ -317,8 +324,9 @@ void Follow(Window& window) {
     if (mode == SdlMode::fullscreen && window.requested != SdlMode::fullscreen) {
         window.covered = false;
     }
+    bool placed = false;
     if (WindowManaged()) {
-        FollowManaged(window, mode, before);
+        placed = FollowManaged(window, mode, before);
     } else {
         FollowUnmanaged(window, mode);
     }
@@ -330,7 +338,10 @@ void Follow(Window& window) {
     window.requested = mode;
     // The window manager's answers still to come are measured from here.
     window.observed = ReadSdlState(window);
-    window.answering = WindowManaged() && mode != SdlMode::hidden;
+    // Only a change asked for has an answer to wait for: a placement checked
+    // while the window manager slides the window back from its minimised
+    // place would catch it on the way.
+    window.answering = WindowManaged() && mode != SdlMode::hidden && (mode != before || placed);
     window.answeringFrom = before;
     window.reasked = false;
     NoteSeen(window, window.observed);
