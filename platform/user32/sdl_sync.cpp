@@ -242,11 +242,14 @@ SdlMode Meaning(Window& window, const SdlState& now) {
 }
 
 // The placement the window had in the normal state before the state change
-// just seen: its last move or resize included, even when both came in one
-// batch of events (the program was busy decoding an image meanwhile).
-RECT NormalBeforeChange(const Window& window) {
-    if (window.eventClient.w > 0 && window.eventClient.h > 0) {
-        return OuterOf(ToRect(window.eventClient), window.nonClient.frame);
+// to `now`: its last move or resize included, even when both came in one
+// batch of events (the program was busy decoding an image meanwhile). Some
+// window managers (xfwm4) resize the window before they announce the state:
+// a noted size that is already the new state's is none of the user's.
+RECT NormalBeforeChange(const Window& window, const SDL_Rect& now) {
+    const SDL_Rect& noted = window.eventClient;
+    if (noted.w > 0 && noted.h > 0 && (noted.w != now.w || noted.h != now.h)) {
+        return OuterOf(ToRect(noted), window.nonClient.frame);
     }
     return window.rect;
 }
@@ -405,7 +408,7 @@ void TakeState(Window& window, const SdlState& now) {
         const bool maximised = now.mode != SdlMode::normal;
         const bool restored = (window.style & WS_MAXIMIZE) && !maximised;
         if ((window.style & (WS_MAXIMIZE | WS_MINIMIZE)) == 0) {
-            window.normalRect = NormalBeforeChange(window);
+            window.normalRect = NormalBeforeChange(window, now.client);
         }
         window.style &= ~(WS_MAXIMIZE | WS_MINIMIZE);
         window.style |= maximised ? WS_MAXIMIZE : 0;
@@ -453,7 +456,8 @@ void ActOnStateEvent(Window& window, Uint8 event) {
     const bool leavesNormal =
         event == SDL_WINDOWEVENT_MAXIMIZED || event == SDL_WINDOWEVENT_MINIMIZED;
     if (leavesNormal && (window.style & (WS_MAXIMIZE | WS_MINIMIZE)) == 0) {
-        window.rect = NormalBeforeChange(window);
+        // The layer gives the new state its placement afterwards.
+        window.rect = NormalBeforeChange(window, SDL_Rect{0, 0, 0, 0});
     }
     switch (event) {
     case SDL_WINDOWEVENT_MAXIMIZED:
