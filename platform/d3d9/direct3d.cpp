@@ -275,6 +275,7 @@ HRESULT Direct3D::CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusWi
     surface.desc.Pool = D3DPOOL_DEFAULT;
     surface.desc.Width = p.BackBufferWidth;
     surface.desc.Height = p.BackBufferHeight;
+    StartPresenting(*device);
 
     *presentationParameters = p;
     *returnedDevice = device;

@@ -363,6 +363,11 @@ bool SameFrame(const std::vector<FrameCommand>& frame, const std::vector<FrameCo
 // frame when `shown` (their holds go either way).
 void EndFrame(Device& device, bool shown);
 
+// The device is made: from now on every event of its window (the first
+// loads take time, and the window may be resized or exposed meanwhile)
+// makes the next Present draw, even a frame like the one shown.
+void StartPresenting(Device& device);
+
 // The device is going: drops the frame's commands and its watch on SDL's
 // events, and with VIMBORA_FRAME_STATS set in the environment reports the
 // frames presented and skipped on standard error.

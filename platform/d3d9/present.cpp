@@ -34,11 +34,15 @@ int64_t Now() {
         .count();
 }
 
-// One refresh of the window's display, in nanoseconds; 60 Hz when SDL does
-// not know the rate.
+// One refresh of the monitor the window is on, in nanoseconds: the rate of
+// the mode that display runs in now, as the desktop set it (the mode SDL
+// would pick for a full-screen window of the window's size may have another
+// rate); 60 Hz when SDL does not know it.
 int64_t RefreshPeriod(SDL_Window* window) {
     SDL_DisplayMode mode{};
-    int hertz = SDL_GetWindowDisplayMode(window, &mode) == 0 ? mode.refresh_rate : 0;
+    const int display = SDL_GetWindowDisplayIndex(window);
+    int hertz =
+        display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 ? mode.refresh_rate : 0;
     if (hertz <= 0 || hertz > 1000) {
         hertz = 60;
     }
@@ -106,6 +110,12 @@ void RunWithoutShowing(Device& device) {
 
 } // namespace
 
+void StartPresenting(Device& device) {
+    SDL_AddEventWatch(CountWindowEvent, &device);
+    device.watchingWindow = true;
+    device.stats.enabled = StatsWanted();
+}
+
 void StopPresenting(Device& device) {
     EndFrame(device, false);
     if (device.watchingWindow) {
@@ -150,11 +160,6 @@ HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND destW
     if (!IsWindow(window)) {
         RunWithoutShowing(*this);
         return D3DERR_INVALIDCALL;
-    }
-    if (!watchingWindow) {
-        SDL_AddEventWatch(CountWindowEvent, this);
-        watchingWindow = true;
-        stats.enabled = StatsWanted();
     }
     // The client area's size in pixels at this moment; 0 × 0 while the
     // window is minimised, when there is nothing to show. (The renderer

@@ -256,7 +256,24 @@ void TranslateWindowEvent(const SDL_WindowEvent& event) {
     window->sdlChanged = true;
 }
 
+// Sees every window event as SDL sends it, on the thread that pumps them:
+// SDL drops a queued move or resize event when a newer one comes, so the
+// queue alone no longer tells which came before a state change.
+int NoteEvent(void*, SDL_Event* event) {
+    if (event->type == SDL_WINDOWEVENT) {
+        Window* window = LookUpSdlWindow(event->window.windowID);
+        if (window != nullptr && !window->destroyed) {
+            NoteWindowEvent(*window, event->window.event);
+        }
+    }
+    return 0;
+}
+
 } // namespace
+
+void WatchWindowEvents() {
+    SDL_AddEventWatch(NoteEvent, nullptr);
+}
 
 void TranslateSdlEvents() {
     if (!SDL_WasInit(SDL_INIT_VIDEO)) {

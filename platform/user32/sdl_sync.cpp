@@ -1,12 +1,16 @@
-// Keeping each SDL window and its record in step, both ways.
+// Keeping each SDL window and its record in step, both ways: the program's
+// requests go out in Follow, the window system's real answers come back in
+// Reconcile, and this file is the one place where the two meet.
 //
-// Follow makes the SDL window show what the record says. With a window
-// manager most requests (maximise, restore, minimise) are answered later, and
-// the answer may pass through other states on the way; Reconcile therefore
-// looks at SDL's state as it stands after the events of one pump, and takes a
-// change into the record only when SDL shows a state the layer did not ask
-// for: that is the user acting through the desktop.
+// With a window manager most requests (maximise, restore, minimise) are
+// answered later, and the answer may pass through other states on the way;
+// Reconcile therefore looks at the real state (read back from the X server
+// where SDL runs on X11) as it stands after the events of one pump, waits
+// while the desktop is still answering a request, and takes a change into
+// the record only when the window shows a state the layer did not ask for:
+// that is the user acting through the desktop, or the desktop itself.
 #include "platform/user32/window_model.h"
+#include "platform/user32/x11_desktop.h"
 
 namespace {
 
@@ -33,23 +37,38 @@ SdlMode TargetMode(const Window& window) {
     return (window.style & WS_MAXIMIZE) ? SdlMode::maximised : SdlMode::normal;
 }
 
-// Moves and sizes the SDL window's client area where it is not already.
-void Place(SDL_Window* sdl, const RECT& client) {
-    int x = 0;
-    int y = 0;
-    int width = 0;
-    int height = 0;
-    SDL_GetWindowPosition(sdl, &x, &y);
-    SDL_GetWindowSize(sdl, &width, &height);
-    if (x != client.left || y != client.top) {
+// Where SDL has the window's client area, screen pixels: where the last
+// configure event put it, or where SDL last asked for it since.
+SDL_Rect SdlClient(SDL_Window* sdl) {
+    SDL_Rect client{0, 0, 0, 0};
+    SDL_GetWindowPosition(sdl, &client.x, &client.y);
+    SDL_GetWindowSize(sdl, &client.w, &client.h);
+    return client;
+}
+
+// Where the window's client area really is, screen pixels: read from the X
+// server where SDL runs on X11.
+SDL_Rect RealClient(SDL_Window* sdl) {
+    X11Answer answer{};
+    return ReadX11Window(sdl, answer) ? answer.client : SdlClient(sdl);
+}
+
+// Moves and sizes the SDL window's client area to `client` where `now`
+// (where it is) differs; true when it asked for anything.
+bool Place(SDL_Window* sdl, const RECT& client, const SDL_Rect& now) {
+    bool asked = false;
+    if (now.x != client.left || now.y != client.top) {
         SDL_SetWindowPosition(sdl, client.left, client.top);
+        asked = true;
     }
     // SDL windows are at least one pixel wide and high.
     const int wantedWidth = client.right > client.left ? client.right - client.left : 1;
     const int wantedHeight = client.bottom > client.top ? client.bottom - client.top : 1;
-    if (width != wantedWidth || height != wantedHeight) {
+    if (now.w != wantedWidth || now.h != wantedHeight) {
         SDL_SetWindowSize(sdl, wantedWidth, wantedHeight);
+        asked = true;
     }
+    return asked;
 }
 
 // Places a managed window whose outer rectangle is `outer`. SDL moves a
@@ -58,7 +77,7 @@ void Place(SDL_Window* sdl, const RECT& client) {
 // window, and after full-screen) the window manager puts the corner of the
 // frame at the position asked for (X11's north-west gravity), which is just
 // what the outer rectangle's corner means.
-void PlaceManaged(SDL_Window* sdl, const RECT& outer, const Frame& frame) {
+bool PlaceManaged(SDL_Window* sdl, const RECT& outer, const Frame& frame, const SDL_Rect& now) {
     RECT client = ClientOf(outer, frame);
     int top = 0;
     int left = 0;
@@ -69,20 +88,29 @@ void PlaceManaged(SDL_Window* sdl, const RECT& outer, const Frame& frame) {
         client = {outer.left, outer.top, outer.left + (client.right - client.left),
                   outer.top + (client.bottom - client.top)};
     }
-    Place(sdl, client);
+    return Place(sdl, client, now);
 }
 
-void FollowManaged(const Window& window, SdlMode mode) {
+// `before` is the window's real state before this request. True when the
+// window was asked to move or change size in its normal state.
+bool FollowManaged(const Window& window, SdlMode mode, SdlMode before) {
     SDL_Window* sdl = window.sdl;
     const Uint32 flags = SDL_GetWindowFlags(sdl);
     if (mode == SdlMode::hidden) {
         SDL_HideWindow(sdl);
-        return;
+        return false;
     }
+    bool placed = false;
+    const bool tiled = window.desktopNormal != SdlMode::normal;
     if (mode != SdlMode::fullscreen) {
         if (flags & SDL_WINDOW_FULLSCREEN) {
             SDL_SetWindowFullscreen(sdl, 0);
+        } else if (before == SdlMode::fullscreen && window.desktopNormal != SdlMode::fullscreen) {
+            // The desktop's own full screen, which SDL knows nothing of.
+            LeaveX11FullScreen(sdl);
         }
+    }
+    if (mode != SdlMode::fullscreen && !tiled) {
         // SDL ignores these while the window is full-screen.
         SDL_SetWindowBordered(sdl, window.nonClient.captioned ? SDL_TRUE : SDL_FALSE);
         SDL_SetWindowResizable(sdl, window.nonClient.sizable ? SDL_TRUE : SDL_FALSE);
@@ -92,15 +120,20 @@ void FollowManaged(const Window& window, SdlMode mode) {
     }
     switch (mode) {
     case SdlMode::normal:
+        // A tiled window is where the desktop keeps it: asking for another
+        // size or for the normal state would only start a fight.
+        if (tiled) {
+            break;
+        }
         if (flags & SDL_WINDOW_MAXIMIZED) {
             SDL_RestoreWindow(sdl);
         }
-        PlaceManaged(sdl, window.rect, window.nonClient.frame);
+        placed = PlaceManaged(sdl, window.rect, window.nonClient.frame, SdlClient(sdl));
         break;
     case SdlMode::maximised:
         if (!(flags & SDL_WINDOW_MAXIMIZED)) {
             // Where the window manager will restore it to.
-            PlaceManaged(sdl, window.normalRect, window.nonClient.frame);
+            PlaceManaged(sdl, window.normalRect, window.nonClient.frame, SdlClient(sdl));
             SDL_MaximizeWindow(sdl);
         }
         break;
@@ -123,6 +156,7 @@ void FollowManaged(const Window& window, SdlMode mode) {
     if (mode == SdlMode::minimised) {
         SDL_MinimizeWindow(sdl);
     }
+    return placed;
 }
 
 // Without a window manager the layer is the window manager: it places the
@@ -133,7 +167,7 @@ void FollowUnmanaged(const Window& window, SdlMode mode) {
         return;
     }
     if (mode != SdlMode::minimised) {
-        Place(window.sdl, ClientOf(window.rect, window.nonClient.frame));
+        Place(window.sdl, ClientOf(window.rect, window.nonClient.frame), SdlClient(window.sdl));
     }
     SDL_ShowWindow(window.sdl);
 }
@@ -154,10 +188,83 @@ RECT ToRect(const SDL_Rect& rect) {
     return {rect.x, rect.y, rect.x + rect.w, rect.y + rect.h};
 }
 
+bool SameRect(const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+bool CoversDisplay(const SDL_Rect& client) {
+    for (int index = 0; index < DisplayCount(); ++index) {
+        if (SameRect(DisplayBounds(index), ToRect(client))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// What the window's real state means to the program. A maximised or
+// full-screen state the desktop gave the window at its first appearance is
+// its normal state (tiled); the layer's borderless window that the desktop
+// has since moved off the monitor while keeping it full-screen (mutter does,
+// on a second maximise) is no longer in the borderless mode.
+SdlMode Meaning(Window& window, const SdlState& now) {
+    SdlMode mode = now.mode;
+    if (mode == SdlMode::hidden || mode == SdlMode::minimised) {
+        return mode;
+    }
+    if (!window.appeared) {
+        // Shown where it was made, the window is still waiting for the
+        // window manager to place it. A state given along with the placing,
+        // without a frame, is the desktop's tile; a framed window manager
+        // maximises only for the user (who may do so while the first images
+        // decode, before the layer has looked).
+        if (mode == SdlMode::normal && SameRect(ToRect(now.client), ToRect(window.created))) {
+            return mode;
+        }
+        window.appeared = true;
+        window.desktopNormal =
+            window.requested == SdlMode::normal && !now.framed ? mode : SdlMode::normal;
+    }
+    if (mode == SdlMode::normal) {
+        // The user took the window out of its tile (made it float).
+        window.desktopNormal = SdlMode::normal;
+    } else if (mode == window.desktopNormal &&
+               (mode == SdlMode::maximised || window.requested != SdlMode::fullscreen)) {
+        return SdlMode::normal;
+    }
+    if (mode == SdlMode::fullscreen) {
+        if (CoversDisplay(now.client)) {
+            window.covered = true;
+        } else if (window.covered) {
+            return SdlMode::normal;
+        }
+    }
+    return mode;
+}
+
+// The placement the window had in the normal state before the state change
+// to `now`: its last move or resize included, even when both came in one
+// batch of events (the program was busy decoding an image meanwhile). Some
+// window managers (xfwm4) resize the window before they announce the state:
+// a noted size that is already the new state's is none of the user's.
+RECT NormalBeforeChange(const Window& window, const SDL_Rect& now) {
+    const SDL_Rect& noted = window.eventClient;
+    if (noted.w > 0 && noted.h > 0 && (noted.w != now.w || noted.h != now.h)) {
+        return OuterOf(ToRect(noted), window.nonClient.frame);
+    }
+    return window.rect;
+}
+
+// Starts the next batch of move and resize events from the state just seen.
+void NoteSeen(Window& window, const SdlState& now) {
+    window.eventNormal =
+        now.mode == SdlMode::normal && (window.style & (WS_MAXIMIZE | WS_MINIMIZE)) == 0;
+    window.eventClient = now.client;
+}
+
 } // namespace
 
 SdlState ReadSdlState(const Window& window) {
-    SdlState state{SdlMode::hidden, {0, 0, 0, 0}};
+    SdlState state{SdlMode::hidden, {0, 0, 0, 0}, false};
     if (window.sdl == nullptr) {
         return state;
     }
@@ -166,19 +273,48 @@ SdlState ReadSdlState(const Window& window) {
     const Uint32 flags = SDL_GetWindowFlags(window.sdl);
     if (!WindowManaged()) {
         state.mode = (flags & SDL_WINDOW_SHOWN) ? window.requested : SdlMode::hidden;
-    } else if (flags & SDL_WINDOW_MINIMIZED) {
+        return state;
+    }
+    // On X11 the server tells the state the window manager gave the window:
+    // SDL's flags miss a full screen the desktop chose itself, and keep the
+    // full screen SDL asked for even where it was not given. The position
+    // stays SDL's, which it takes from the window's configure events, real
+    // and synthetic: reading the server at any moment would also catch the
+    // frame in the middle of a window manager's animation (openbox slides
+    // a window to and from its minimised place).
+    X11Answer answer{};
+    const bool real = ReadX11Window(window.sdl, answer);
+    bool shown = (flags & SDL_WINDOW_SHOWN) != 0;
+    bool fullscreen = (flags & SDL_WINDOW_FULLSCREEN) != 0;
+    bool maximised = (flags & SDL_WINDOW_MAXIMIZED) != 0;
+    if (real) {
+        state.framed = answer.framed;
+        shown = answer.mapped;
+        fullscreen = answer.fullscreen;
+        maximised = answer.maximised;
+    }
+    if (flags & SDL_WINDOW_MINIMIZED) {
         // A minimised window is also unmapped: minimised comes first.
         state.mode = SdlMode::minimised;
-    } else if (!(flags & SDL_WINDOW_SHOWN)) {
+    } else if (!shown) {
         state.mode = SdlMode::hidden;
-    } else if (flags & SDL_WINDOW_FULLSCREEN) {
+    } else if (fullscreen) {
         state.mode = SdlMode::fullscreen;
-    } else if (flags & SDL_WINDOW_MAXIMIZED) {
+    } else if (maximised) {
         state.mode = SdlMode::maximised;
     } else {
         state.mode = SdlMode::normal;
     }
     return state;
+}
+
+void NoteWindowEvent(Window& window, Uint8 event) {
+    if (event == SDL_WINDOWEVENT_MAXIMIZED || event == SDL_WINDOWEVENT_MINIMIZED) {
+        window.eventNormal = false;
+    } else if (window.eventNormal && window.sdl != nullptr) {
+        // SDL has taken the event's move or resize already.
+        window.eventClient = SdlClient(window.sdl);
+    }
 }
 
 void Follow(Window& window) {
@@ -187,8 +323,13 @@ void Follow(Window& window) {
         return;
     }
     const SdlMode mode = TargetMode(window);
+    const SdlMode before = ReadSdlState(window).mode;
+    if (mode == SdlMode::fullscreen && window.requested != SdlMode::fullscreen) {
+        window.covered = false;
+    }
+    bool placed = false;
     if (WindowManaged()) {
-        FollowManaged(window, mode);
+        placed = FollowManaged(window, mode, before);
     } else {
         FollowUnmanaged(window, mode);
     }
@@ -200,17 +341,52 @@ void Follow(Window& window) {
     window.requested = mode;
     // The window manager's answers still to come are measured from here.
     window.observed = ReadSdlState(window);
+    // Only a change asked for has an answer to wait for: a placement checked
+    // while the window manager slides the window back from its minimised
+    // place would catch it on the way.
+    window.answering = WindowManaged() && mode != SdlMode::hidden && (mode != before || placed);
+    window.answeringFrom = before;
+    window.reasked = false;
+    NoteSeen(window, window.observed);
 }
 
-void Reconcile(Window& window) {
-    if (window.sdl == nullptr) {
+namespace {
+
+// Whether the desktop is still answering the layer's last request; once it
+// has, a normal placement that missed (the window manager placed the frame
+// from a stale idea of its size) is asked for once more, now that SDL knows
+// the frame.
+bool StillAnswering(Window& window, const SdlState& now) {
+    if (!window.answering) {
+        return false;
+    }
+    if (now.mode == window.answeringFrom && now.mode != window.requested) {
+        return true;
+    }
+    window.answering = false;
+    if (now.mode != SdlMode::normal || window.requested != SdlMode::normal ||
+        window.desktopNormal != SdlMode::normal || window.reasked) {
+        return false;
+    }
+    // SDL may still hold the position it asked for, not the one given.
+    const SDL_Rect real = RealClient(window.sdl);
+    if (SameRect(ClientOf(window.rect, window.nonClient.frame), ToRect(real))) {
+        return false;
+    }
+    window.reasked = true;
+    window.answering = true;
+    window.answeringFrom = now.mode;
+    PlaceManaged(window.sdl, window.rect, window.nonClient.frame, real);
+    return true;
+}
+
+void TakeState(Window& window, const SdlState& now) {
+    if (now.mode != SdlMode::hidden && WindowManaged() && StillAnswering(window, now)) {
+        // Measured from SDL's state now: a placement asked for once more
+        // comes with no event when it lands where SDL already has it.
+        window.observed = ReadSdlState(window);
         return;
     }
-    const SdlState now = ReadSdlState(window);
-    if (now.mode == SdlMode::normal && WindowManaged() && window.nonClient.captioned) {
-        LearnFrame(window.sdl);
-    }
-    TakeLearntFrame(window);
     if (now == window.observed) {
         return;
     }
@@ -225,23 +401,32 @@ void Reconcile(Window& window) {
         return;
     }
     if (now.mode != window.requested) {
-        // The user maximised, restored or un-minimised the window. Coming
-        // back from the minimised state, a window shown full-screen again
-        // was maximised before.
-        const bool wasMaximised = (window.style & WS_MAXIMIZE) ||
-                                  ((window.style & WS_MINIMIZE) && window.restoreToMaximised);
-        const bool maximised =
-            now.mode == SdlMode::maximised || (now.mode == SdlMode::fullscreen && wasMaximised);
+        // The user maximised, restored or un-minimised the window, or the
+        // desktop did. Its own full screen (a tiling window manager's
+        // full-screen toggle, or a request from the compositor) is the
+        // borderless mode to the program, which Escape and clicks leave.
+        const bool maximised = now.mode != SdlMode::normal;
+        const bool restored = (window.style & WS_MAXIMIZE) && !maximised;
         if ((window.style & (WS_MAXIMIZE | WS_MINIMIZE)) == 0) {
-            window.normalRect = window.rect;
+            window.normalRect = NormalBeforeChange(window, now.client);
         }
         window.style &= ~(WS_MAXIMIZE | WS_MINIMIZE);
         window.style |= maximised ? WS_MAXIMIZE : 0;
         window.restoreToMaximised = false;
         window.requested = now.mode;
+        if (restored) {
+            // Out of the maximised state the window goes back to exactly its
+            // normal placement, as SW_RESTORE brings it, wherever the
+            // desktop put it.
+            window.rect = window.normalRect;
+            PostSizeIfChanged(window);
+            Follow(window);
+            return;
+        }
     }
-    // The window is where SDL says: moved or resized by the user or the
-    // window manager, or placed in answer to the layer's request.
+    // The window is where the window system says: moved or resized by the
+    // user or the window manager, or placed in answer to the layer's
+    // request.
     window.rect = OuterOf(ToRect(now.client), window.nonClient.frame);
     if ((window.style & (WS_MAXIMIZE | WS_MINIMIZE)) == 0) {
         window.normalRect = window.rect;
@@ -249,7 +434,31 @@ void Reconcile(Window& window) {
     PostSizeIfChanged(window);
 }
 
+} // namespace
+
+void Reconcile(Window& window) {
+    if (window.sdl == nullptr) {
+        return;
+    }
+    SdlState now = ReadSdlState(window);
+    if (now.mode == SdlMode::normal && WindowManaged() && window.nonClient.captioned) {
+        LearnFrame(window.sdl);
+    }
+    TakeLearntFrame(window);
+    if (WindowManaged()) {
+        now.mode = Meaning(window, now);
+    }
+    TakeState(window, now);
+    NoteSeen(window, window.observed);
+}
+
 void ActOnStateEvent(Window& window, Uint8 event) {
+    const bool leavesNormal =
+        event == SDL_WINDOWEVENT_MAXIMIZED || event == SDL_WINDOWEVENT_MINIMIZED;
+    if (leavesNormal && (window.style & (WS_MAXIMIZE | WS_MINIMIZE)) == 0) {
+        // The layer gives the new state its placement afterwards.
+        window.rect = NormalBeforeChange(window, SDL_Rect{0, 0, 0, 0});
+    }
     switch (event) {
     case SDL_WINDOWEVENT_MAXIMIZED:
         RecordMaximised(window);

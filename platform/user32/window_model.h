@@ -17,6 +17,7 @@ enum class SdlMode { hidden, normal, maximised, minimised, fullscreen };
 struct SdlState {
     SdlMode mode;
     SDL_Rect client; // client area, screen pixels
+    bool framed;     // the window manager draws a frame around it
     bool operator==(const SdlState& other) const {
         return mode == other.mode && client.x == other.client.x && client.y == other.client.y &&
                client.w == other.client.w && client.h == other.client.h;
@@ -63,7 +64,32 @@ struct Window {
     int holds;         // AcquireSdlWindow holds on `sdl`
     SDL_Window* sdl;   // owned; null once destroyed and no hold remains
     SdlMode requested; // the mode the layer last asked SDL for
-    SdlState observed; // SDL's state when the layer last looked
+    SdlState observed; // the window's real state when the layer last looked
+    // The layer asked for a change the desktop has not answered yet: until
+    // the window leaves `answering` (the mode it had when asked), what it
+    // shows is the desktop at work, not the user. Once answered, a placement
+    // that missed is asked for once more (`reasked`).
+    bool answering;
+    SdlMode answeringFrom;
+    bool reasked;
+    // The window manager has placed the window or given it a state: its
+    // first appearance is over. Until then it is where it was created
+    // (`created`, its client area in screen pixels).
+    bool appeared;
+    SDL_Rect created;
+    // The state the desktop keeps the window in when the program asks for
+    // none: normal, or maximised or full-screen where the desktop gave the
+    // window that state from its first appearance (a tiling or kiosk
+    // compositor), at whatever size it gives; not the user's maximise.
+    SdlMode desktopNormal;
+    // Since the layer asked for the borderless mode the window has been seen
+    // covering its monitor.
+    bool covered;
+    // The client area (screen pixels) SDL had at the window's last event
+    // while it was in the normal state (`eventNormal`): the user's last move
+    // or resize before a maximise that came in the same batch of events.
+    SDL_Rect eventClient;
+    bool eventNormal;
 };
 
 // Starts SDL's video on first use; false when it cannot start.
@@ -75,7 +101,8 @@ bool VideoOnDisplay();
 // asked for by name (SDL_VIDEODRIVER, may be null).
 bool VideoDriverAccepted(const char* driver, const char* requested);
 // Whether a window manager changes windows on its own: false for SDL's
-// dummy and offscreen drivers.
+// dummy and offscreen drivers, and on an X display where no window manager
+// runs (a kiosk session), where the layer places its windows itself.
 bool WindowManaged();
 
 // The live window of `handle`, or null (also for a destroyed one).
@@ -142,8 +169,15 @@ void Reconcile(Window& window);
 // by the program, and SDL does not act on it: the layer carries it out as a
 // window manager would, posting WM_SIZE.
 void ActOnStateEvent(Window& window, Uint8 event);
-// What SDL reports about the window now.
+// The window's state now, as the window system really has it: read back
+// from the X server where SDL runs on X11, otherwise as SDL reports it.
 SdlState ReadSdlState(const Window& window);
+// Takes the window's placement as SDL has it at a window event, up to the
+// first state change, as the placement before that change.
+void NoteWindowEvent(Window& window, Uint8 event);
+// Has every window event noted as SDL sends it; called once SDL's video
+// runs.
+void WatchWindowEvents();
 
 // Hides and, once no hold remains, destroys the SDL window of a destroyed
 // window.

@@ -6,6 +6,7 @@
 
 #include "platform/user32/sdl_window.h"
 #include "platform/user32/window_model.h"
+#include "platform/user32/x11_desktop.h"
 #include "platform/user32/x11_errors.h"
 
 namespace {
@@ -20,6 +21,7 @@ std::map<uintptr_t, Window> windows;
 uintptr_t nextHandle = 0x10010;
 
 bool videoStarted = false;
+bool videoOnDisplay = true;
 bool windowManaged = true;
 
 uintptr_t Key(HWND handle) {
@@ -59,7 +61,9 @@ bool StartVideo() {
         return false;
     }
     videoStarted = true;
-    windowManaged = std::strcmp(driver, "dummy") != 0 && std::strcmp(driver, "offscreen") != 0;
+    WatchWindowEvents();
+    videoOnDisplay = std::strcmp(driver, "dummy") != 0 && std::strcmp(driver, "offscreen") != 0;
+    windowManaged = videoOnDisplay;
     if (std::strcmp(driver, "x11") == 0) {
         SurviveVanishedWindows();
     }
@@ -67,7 +71,7 @@ bool StartVideo() {
 }
 
 bool VideoOnDisplay() {
-    return StartVideo() && windowManaged;
+    return StartVideo() && videoOnDisplay;
 }
 
 bool VideoDriverAccepted(const char* driver, const char* requested) {
@@ -157,7 +161,12 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
     if (window.sdl == nullptr) {
         return nullptr;
     }
+    // Asked again for every window: a kiosk session may start its window
+    // manager after the program, or none at all.
+    windowManaged = videoOnDisplay && X11WindowManagerRuns(window.sdl);
     window.requested = SdlMode::hidden;
+    window.desktopNormal = SdlMode::normal;
+    window.created = {client.left, client.top, sdlWidth, sdlHeight};
     window.handle = reinterpret_cast<HWND>(nextHandle);
     nextHandle += 4;
     Window& added = windows.emplace(Key(window.handle), window).first->second;

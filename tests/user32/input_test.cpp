@@ -202,4 +202,17 @@ TEST_F(InputTest, ResizingArrivesAsWmSize) {
     ShowWindow(window, SW_RESTORE);
     GetWindowRect(window, &rect);
     EXPECT_EQ((RECT{192, 69, 908, 608}), rect);
+
+    // Also when the user's move and resize come in one batch with the
+    // maximise (the program was decoding an image meanwhile).
+    sdl = AcquireSdlWindow(window);
+    SDL_SetWindowPosition(sdl, 150, 120);
+    SDL_SetWindowSize(sdl, 784, 481);
+    ReleaseSdlWindow(sdl);
+    PushWindowEvent(window, SDL_WINDOWEVENT_MAXIMIZED);
+    Take();
+    EXPECT_TRUE(IsZoomed(window));
+    ShowWindow(window, SW_RESTORE);
+    GetWindowRect(window, &rect);
+    EXPECT_EQ((RECT{142, 89, 942, 609}), rect);
 }
