@@ -188,7 +188,9 @@ HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND destW
         // The window already shows this frame. The back buffer is brought
         // to it only when it holds something else (a frame run early).
         if (frameRun > 0 || !backBufferShown) {
-            SDL_SetRenderTarget(renderer, backBuffer);
+            if (!drawsOnCpu) {
+                SDL_SetRenderTarget(renderer, backBuffer);
+            }
             RunFrameCommands(*this);
             backBufferShown = true;
         }
@@ -220,7 +222,9 @@ HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND destW
         swapped = true;
         framesPresented++;
     }
-    SDL_SetRenderTarget(renderer, backBuffer);
+    if (!drawsOnCpu) {
+        SDL_SetRenderTarget(renderer, backBuffer);
+    }
     if (parameters.PresentationInterval != D3DPRESENT_INTERVAL_IMMEDIATE) {
         const int64_t now = Now();
         const int64_t wait = PresentWait(lastPresentEnd, swapStart, now, RefreshPeriod(sdlWindow));
