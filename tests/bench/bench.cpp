@@ -26,7 +26,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <png.h>
-#include <stb_image.h>
 #include <sys/stat.h>
 #include <turbojpeg.h>
 #include <unistd.h>
@@ -48,6 +47,7 @@
 #include "render/crossfade.h"
 #include "render/device.h"
 #include "render/slides.h"
+#include "tests/bench/stb_reference.h"
 #include "window/window.h"
 
 namespace {
@@ -130,16 +130,8 @@ std::string LibraryRead(const std::string& path, UINT width, UINT height, Timing
         return "libpng simplified read";
     }
     if (ext == "bmp" || ext == "hdr") {
-        ms = Measure([&] {
-            int w = 0, h = 0, channels = 0;
-            const int size = static_cast<int>(file.size());
-            void* pixels = ext == "hdr"
-                               ? static_cast<void*>(stbi_loadf_from_memory(file.data(), size, &w,
-                                                                           &h, &channels, 4))
-                               : static_cast<void*>(stbi_load_from_memory(file.data(), size, &w, &h,
-                                                                          &channels, 4));
-            stbi_image_free(pixels);
-        });
+        ms = Measure(
+            [&] { StbReferenceRead(file.data(), static_cast<int>(file.size()), ext == "hdr"); });
         return ext == "hdr" ? "stb_image stbi_loadf" : "stb_image stbi_load";
     }
     if (ext == "dds") {
