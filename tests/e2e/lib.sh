@@ -13,7 +13,32 @@ e2e_note() {
 
 # Starts Xvfb (1280 x 800) and openbox on a free display; sets DISPLAY.
 e2e_start_display() {
-  local n
+  e2e_start_desktop openbox
+}
+
+# Starts the desktop named $1 and sets what its programs need to reach it:
+#   openbox, mutter, xfwm4, kwin  the window manager (mutter and kwin on X11)
+#                                 in Xvfb (1280 x 800), with a session bus
+#   none                          Xvfb alone, as in a kiosk session
+#   sway, cage                    the compositor headless, as the desktop's
+#                                 user: sway 1280 x 800 with its bar (30 px
+#                                 at the top), cage at its fixed 1280 x 720
+# Always sets DISPLAY (for sway and cage their XWayland); for sway and cage
+# also WAYLAND_DISPLAY, XDG_RUNTIME_DIR, SWAYSOCK (sway) and E2E_WAYLAND=1,
+# which takes screenshots from the compositor. Start programs with
+# e2e_launch.
+e2e_start_desktop() {
+  local desktop=$1 n
+  unset WAYLAND_DISPLAY SWAYSOCK E2E_WAYLAND
+  E2E_DESKTOP=()
+  case $desktop in
+    sway | cage)
+      e2e_start_compositor "$desktop"
+      return
+      ;;
+    openbox | mutter | xfwm4 | kwin | none) ;;
+    *) e2e_fail "unknown desktop '$desktop'" ;;
+  esac
   for n in $(seq 20 80); do
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
   done
@@ -25,16 +50,118 @@ e2e_start_display() {
     sleep 0.1
   done
   xdpyinfo >/dev/null 2>&1 || e2e_fail "Xvfb did not start on $DISPLAY"
-  openbox >/dev/null 2>&1 &
-  E2E_WM=$!
+  # Each bus starts after DISPLAY is set: the services it starts on demand
+  # (KDE's global shortcuts) open the display too.
+  case $desktop in
+    none) return ;;
+    openbox) openbox >/dev/null 2>&1 & ;;
+    mutter) dbus-run-session -- mutter --x11 --replace --sm-disable >/dev/null 2>&1 & ;;
+    xfwm4) dbus-run-session -- xfwm4 --replace --compositor=off >/dev/null 2>&1 & ;;
+    kwin) KWIN_COMPOSE=N dbus-run-session -- kwin_x11 --replace >/dev/null 2>&1 & ;;
+  esac
+  E2E_DESKTOP+=($!)
+  # The window manager has taken over once it names itself on the root.
+  for _ in $(seq 100); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    sleep 0.1
+  done
   sleep 1
 }
 
+# The user the compositors and their programs run as: sway refuses to run as
+# root, so as root a system user of the tests' own is made once; anyone else
+# runs them as themselves.
+e2e_desktop_user() {
+  if [ "$(id -u)" -ne 0 ]; then
+    id -un
+    return
+  fi
+  id -u vimbora-e2e >/dev/null 2>&1 ||
+    useradd --system --no-create-home --shell /usr/sbin/nologin vimbora-e2e ||
+    e2e_fail "could not make the user vimbora-e2e"
+  echo vimbora-e2e
+}
+
+# Runs a command (leading NAME=VALUE words set its environment) as the
+# desktop's user, with only the environment of the compositor's session.
+e2e_as_user() {
+  local user
+  user=$(e2e_desktop_user)
+  local run=(env -i PATH="$PATH" HOME="$XDG_RUNTIME_DIR" XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR")
+  [ "$user" = "$(id -un)" ] || run=(setpriv --reuid "$user" --regid "$user" --clear-groups "${run[@]}")
+  (cd / && exec "${run[@]}" "$@")
+}
+
+# sway or cage on wlroots' headless backend, without input devices. The
+# session's first command lets root's X tools into XWayland and writes the
+# display's name.
+e2e_start_compositor() {
+  local desktop=$1 user hello
+  user=$(e2e_desktop_user)
+  XDG_RUNTIME_DIR=$(mktemp -d /tmp/vimbora-e2e-run.XXXXXX)
+  export XDG_RUNTIME_DIR
+  E2E_RUNTIME=$XDG_RUNTIME_DIR
+  chown "$user" "$XDG_RUNTIME_DIR"
+  chmod 700 "$XDG_RUNTIME_DIR"
+  hello='xhost +si:localuser:root >/dev/null; echo "$DISPLAY" >"$XDG_RUNTIME_DIR/x-display"'
+  if [ "$desktop" = sway ]; then
+    printf '%s\n' 'output HEADLESS-1 mode 1280x800' 'bar {' '  position top' '  height 30' '}' \
+      "exec sh -c '$hello'" >"$XDG_RUNTIME_DIR/sway.conf"
+    chmod 644 "$XDG_RUNTIME_DIR/sway.conf"
+    e2e_as_user WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 \
+      sway -c "$XDG_RUNTIME_DIR/sway.conf" >"$XDG_RUNTIME_DIR/log" 2>&1 &
+  else
+    # cage shows one program: the session's own is a sleeper without a
+    # window, and the show started next is the window cage shows.
+    e2e_as_user WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 \
+      cage -- sh -c "$hello; exec sleep infinity" >"$XDG_RUNTIME_DIR/log" 2>&1 &
+  fi
+  E2E_DESKTOP+=($!)
+  for _ in $(seq 100); do
+    [ -s "$XDG_RUNTIME_DIR/x-display" ] && break
+    sleep 0.1
+  done
+  [ -s "$XDG_RUNTIME_DIR/x-display" ] ||
+    e2e_fail "$desktop did not start: $(tail -n 5 "$XDG_RUNTIME_DIR/log")"
+  DISPLAY=$(cat "$XDG_RUNTIME_DIR/x-display")
+  WAYLAND_DISPLAY=$(cd "$XDG_RUNTIME_DIR" && ls wayland-? | head -n 1)
+  export DISPLAY WAYLAND_DISPLAY E2E_WAYLAND=1
+  if [ "$desktop" = sway ]; then
+    SWAYSOCK=$(ls "$XDG_RUNTIME_DIR"/sway-ipc.*.sock)
+    export SWAYSOCK
+  fi
+}
+
+# Starts the program given as arguments (leading NAME=VALUE words set its
+# environment) on the desktop, as the desktop's user; sets E2E_PROGRAM.
+e2e_launch() {
+  if [ -n "${E2E_WAYLAND:-}" ]; then
+    e2e_as_user DISPLAY="$DISPLAY" WAYLAND_DISPLAY="$WAYLAND_DISPLAY" "$@" &
+  else
+    env "$@" &
+  fi
+  E2E_PROGRAM=$!
+}
+
+# Prints the process $1 and all its descendants.
+e2e_process_tree() {
+  local child
+  echo "$1"
+  for child in $(ps -o pid= --ppid "$1" 2>/dev/null); do
+    e2e_process_tree "$child"
+  done
+}
+
 e2e_stop_display() {
-  [ -n "${E2E_PROGRAM:-}" ] && kill "$E2E_PROGRAM" 2>/dev/null
-  [ -n "${E2E_WM:-}" ] && kill "$E2E_WM" 2>/dev/null
+  local pid
+  [ -n "${E2E_PROGRAM:-}" ] && kill $(e2e_process_tree "$E2E_PROGRAM") 2>/dev/null
+  for pid in "${E2E_DESKTOP[@]}"; do
+    kill $(e2e_process_tree "$pid") 2>/dev/null
+  done
   [ -n "${E2E_XVFB:-}" ] && kill "$E2E_XVFB" 2>/dev/null
   wait 2>/dev/null || true
+  [ -n "${E2E_RUNTIME:-}" ] && rm -rf "$E2E_RUNTIME"
+  return 0
 }
 
 # Waits up to $2 seconds (default 30) for a visible window titled exactly $1;
@@ -82,6 +209,10 @@ e2e_geometry() {
 
 # Takes a screenshot of the whole screen into $1.
 e2e_shot() {
+  if [ -n "${E2E_WAYLAND:-}" ]; then
+    grim "$1" 2>/dev/null || e2e_fail "screenshot $1"
+    return
+  fi
   import -window root "$1" 2>/dev/null || e2e_fail "screenshot $1"
 }
 
