@@ -310,5 +310,6 @@ void TranslateSdlEvents() {
             window.sdlChanged = false;
             Reconcile(window);
         }
+        TrustServerSize(window);
     });
 }

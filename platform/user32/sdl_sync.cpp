@@ -452,6 +452,37 @@ void Reconcile(Window& window) {
     NoteSeen(window, window.observed);
 }
 
+// SDL takes the size it asks for as given, and learns otherwise only from a
+// configure event with a new size. A desktop that refuses the request (a
+// tiling compositor) or puts the window back at the size it had (mutter,
+// leaving its full screen) answers with the size SDL saw last, which SDL
+// drops as no change: it then draws for a window that is not there, a
+// corner of the picture or a part of it. The size the server keeps from
+// one look to the next (not a window manager's animation passing through)
+// is handed to SDL: asking for the size the window has changes nothing on
+// screen, and SDL rebuilds what it draws into and reports the change.
+void TrustServerSize(Window& window) {
+    if (window.sdl == nullptr) {
+        return;
+    }
+    const Uint32 flags = SDL_GetWindowFlags(window.sdl);
+    int width = 0;
+    int height = 0;
+    if (!(flags & SDL_WINDOW_SHOWN) || (flags & (SDL_WINDOW_FULLSCREEN | SDL_WINDOW_MINIMIZED)) ||
+        !ReadX11Size(window.sdl, width, height)) {
+        return;
+    }
+    const bool settled = width == window.serverWidth && height == window.serverHeight;
+    window.serverWidth = width;
+    window.serverHeight = height;
+    int sdlWidth = 0;
+    int sdlHeight = 0;
+    SDL_GetWindowSize(window.sdl, &sdlWidth, &sdlHeight);
+    if (settled && (width != sdlWidth || height != sdlHeight)) {
+        SDL_SetWindowSize(window.sdl, width, height);
+    }
+}
+
 void ActOnStateEvent(Window& window, Uint8 event) {
     const bool leavesNormal =
         event == SDL_WINDOWEVENT_MAXIMIZED || event == SDL_WINDOWEVENT_MINIMIZED;

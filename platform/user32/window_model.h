@@ -90,6 +90,10 @@ struct Window {
     // or resize before a maximise that came in the same batch of events.
     SDL_Rect eventClient;
     bool eventNormal;
+    // The size of the window's own area the X server had at the last look
+    // (TrustServerSize), pixels.
+    int serverWidth;
+    int serverHeight;
 };
 
 // Starts SDL's video on first use; false when it cannot start.
@@ -165,6 +169,10 @@ void Follow(Window& window);
 // Brings into the record what SDL reports about the window (the user's
 // maximise, restore, minimise, move and resize), posting WM_SIZE.
 void Reconcile(Window& window);
+// Tells SDL the size the X server gives the window where SDL still holds a
+// size it asked for and did not get, so that what is drawn is drawn for the
+// window that is there; once per look at the window's events.
+void TrustServerSize(Window& window);
 // Without a window manager, a window-state event can only have been pushed
 // by the program, and SDL does not act on it: the layer carries it out as a
 // window manager would, posting WM_SIZE.

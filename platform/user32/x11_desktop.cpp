@@ -114,6 +114,26 @@ bool ReadX11Window(SDL_Window* window, X11Answer& answer) {
     return true;
 }
 
+bool ReadX11Size(SDL_Window* window, int& width, int& height) {
+    X11Handle handle{};
+    if (!HandleOf(window, handle)) {
+        return false;
+    }
+    ::Window root = 0;
+    int x = 0;
+    int y = 0;
+    unsigned w = 0;
+    unsigned h = 0;
+    unsigned border = 0;
+    unsigned depth = 0;
+    if (XGetGeometry(handle.display, handle.window, &root, &x, &y, &w, &h, &border, &depth) == 0) {
+        return false;
+    }
+    width = static_cast<int>(w);
+    height = static_cast<int>(h);
+    return true;
+}
+
 bool X11WindowManagerRuns(SDL_Window* window) {
     X11Handle handle{};
     if (!HandleOf(window, handle)) {

@@ -20,6 +20,10 @@ struct X11Answer {
 // runs on another driver) or the server does not know it.
 bool ReadX11Window(SDL_Window* window, X11Answer& answer);
 
+// The size of `window`'s own area as the X server has it now, pixels; false
+// when it is no X11 window.
+bool ReadX11Size(SDL_Window* window, int& width, int& height);
+
 // Whether a window manager runs on the X display of `window`, as EWMH tells
 // it (_NET_SUPPORTING_WM_CHECK on the root window names a window that names
 // itself); true for a window that is not on X11, where the compositor is the
