@@ -1,4 +1,6 @@
 // The Direct3D 9 object: the one adapter's capabilities and device creation.
+#include <cstring>
+
 #include "platform/d3d9/objects.h"
 #include "platform/user32/sdl_window.h"
 #include "platform/user32/user32.h"
@@ -65,8 +67,13 @@ static bool LearnAdapter(Direct3D& direct3d) {
     if (request != RendererRequest::cpu && !ProbeCaps(direct3d.caps, software)) {
         return false;
     }
-    direct3d.drawsOnCpu =
-        request == RendererRequest::cpu || (request == RendererRequest::automatic && software);
+    // Under a Wayland compositor the surface of a window made for OpenGL is
+    // not shown (sway shows no window at all): there SDL's renderer stays,
+    // unless the user asks for the CPU.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const bool onWayland = driver != nullptr && std::strcmp(driver, "wayland") == 0;
+    direct3d.drawsOnCpu = request == RendererRequest::cpu ||
+                          (request == RendererRequest::automatic && software && !onWayland);
     if (direct3d.drawsOnCpu) {
         FillCpuCaps(direct3d.caps);
     }

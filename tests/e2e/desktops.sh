@@ -29,8 +29,7 @@ here="$(cd "$(dirname "$0")" && pwd)"
 known_faults=(
   "sway restore:Super_L" "sway restore:Alt_L" "sway restore:F10" "sway restore:F11"
   "sway restore:click1" "sway restore:click3"
-  "sway-wayland appears" "sway-wayland maximise" "sway-wayland restore:click1"
-  "sway-wayland restore:click3" "sway-wayland maximized-start" "sway-wayland close"
+  "sway-wayland restore:click1" "sway-wayland restore:click3"
   "cage appears" "cage maximise" "cage restore:Escape" "cage restore:Super_L"
   "cage restore:Alt_L" "cage restore:F10" "cage restore:F11" "cage restore:click1"
   "cage restore:click3" "cage maximized-start"
@@ -97,7 +96,7 @@ if [ -n "${E2E_WAYLAND:-}" ] && [ "$(id -u)" -eq 0 ]; then
   chmod 644 "$work/images/red.png"
 fi
 start_env=()
-[ $wayland -eq 1 ] && start_env=(SDL_VIDEODRIVER=wayland)
+[ $wayland -eq 1 ] && start_env=(SDL_VIDEODRIVER=wayland ${VIMBORA_RENDERER:+VIMBORA_RENDERER=$VIMBORA_RENDERER})
 
 # The sway container of the show: "x y width height fullscreen" of the
 # content as sway places it.
