@@ -32,9 +32,6 @@ known_faults=(
   "sway restore:Super_L" "sway restore:Alt_L" "sway restore:F10" "sway restore:F11"
   "sway restore:click1" "sway restore:click3"
   "sway-wayland restore:click1" "sway-wayland restore:click3"
-  "cage appears" "cage maximise" "cage restore:Escape" "cage restore:Super_L"
-  "cage restore:Alt_L" "cage restore:F10" "cage restore:F11" "cage restore:click1"
-  "cage restore:click3" "cage maximized-start"
 )
 
 desktop=""
@@ -186,12 +183,31 @@ picture_fills() {
   done < <(e2e_pixels "$shot" "${points[@]}")
 }
 
+# The screen as the user sees it, into $1. cage's headless output misses
+# frames: while a window is first mapped and sized to the whole output, its
+# output commits fail ("Basic output test failed" in its log) and the last
+# frame of the burst is never shown, so a still picture drawn then stays
+# unseen until the next fade (glxgears, which draws without end, shows).
+# There the window's own picture is taken from XWayland and put where the
+# window is.
+shoot() {
+  local id x y w h
+  if [ "$desktop" != cage ]; then
+    e2e_shot "$1"
+    return
+  fi
+  id=$(e2e_wait_window Vimbora 5) || e2e_fail "no window to take a picture of"
+  read -r x y w h <<<"$(e2e_geometry "$id")"
+  import -window "$id" "$work/window.png" 2>/dev/null || e2e_fail "picture of window $id"
+  convert -size "${sw}x${sh}" xc:black "$work/window.png" -geometry "+$x+$y" -composite "$1"
+}
+
 # Waits up to $2 seconds (default 4) for the picture to fill the area $1;
 # prints what still differs.
 await_picture() {
   local wrong
   for _ in $(seq $((${2:-4} * 2))); do
-    e2e_shot "$work/shot.png"
+    shoot "$work/shot.png"
     wrong=$(picture_fills "$work/shot.png" "$1")
     [ -z "$wrong" ] && return
     sleep 0.5
