@@ -1,5 +1,4 @@
 // The Direct3D 9 object: the one adapter's capabilities and device creation.
-#include <cstring>
 
 #include "platform/d3d9/objects.h"
 #include "platform/user32/sdl_window.h"
@@ -67,13 +66,8 @@ static bool LearnAdapter(Direct3D& direct3d) {
     if (request != RendererRequest::cpu && !ProbeCaps(direct3d.caps, software)) {
         return false;
     }
-    // Under a Wayland compositor the surface of a window made for OpenGL is
-    // not shown (sway shows no window at all): there SDL's renderer stays,
-    // unless the user asks for the CPU.
-    const char* driver = SDL_GetCurrentVideoDriver();
-    const bool onWayland = driver != nullptr && std::strcmp(driver, "wayland") == 0;
-    direct3d.drawsOnCpu = request == RendererRequest::cpu ||
-                          (request == RendererRequest::automatic && software && !onWayland);
+    direct3d.drawsOnCpu =
+        request == RendererRequest::cpu || (request == RendererRequest::automatic && software);
     if (direct3d.drawsOnCpu) {
         FillCpuCaps(direct3d.caps);
     }

@@ -1,5 +1,5 @@
 // The way to draw as far as it is settled before OpenGL is touched: the
-// user's choice, else what the X server allows.
+// user's choice, else what the video driver and the X server allow.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,10 +22,19 @@ RendererRequest RequestedRenderer() {
                      value);
         warned = true;
     }
-    // Asked of the X server once: it does not change while the program runs.
-    static const bool software = [] {
+    // Settled once: neither the video driver nor the X server changes while
+    // the program runs. Under a Wayland compositor the surface of a window
+    // made for OpenGL is never shown (sway shows no window at all), so SDL's
+    // renderer stays there unless the CPU is asked for.
+    static const RendererRequest unasked = [] {
         const char* driver = SDL_GetCurrentVideoDriver();
-        return driver != nullptr && std::strcmp(driver, "x11") == 0 && !XServerRendersDirectly();
+        if (driver != nullptr && std::strcmp(driver, "x11") == 0 && !XServerRendersDirectly()) {
+            return RendererRequest::cpu;
+        }
+        if (driver != nullptr && std::strcmp(driver, "wayland") == 0) {
+            return RendererRequest::gpu;
+        }
+        return RendererRequest::automatic;
     }();
-    return software ? RendererRequest::cpu : RendererRequest::automatic;
+    return unasked;
 }

@@ -18,8 +18,9 @@ void ReleaseSdlWindow(SDL_Window* window);
 // The way of drawing settled before any OpenGL library is loaded: what the
 // user asked for in VIMBORA_RENDERER ("gpu" for SDL's renderer, "cpu" for
 // the graphics device's own compositor); else "cpu" on an X server without
-// direct rendering, where OpenGL could only run in software; else left to
-// the device, which asks SDL's renderer (automatic). Windows made while it
+// direct rendering, where OpenGL could only run in software; "gpu" under a
+// Wayland compositor; else left to the device, which asks SDL's renderer
+// (automatic). Windows made while it
 // is "cpu" are not made ready for OpenGL, so that no OpenGL library is
 // loaded at all. Needs SDL's video running.
 enum class RendererRequest { automatic, gpu, cpu };
