@@ -254,6 +254,15 @@ RECT NormalBeforeChange(const Window& window, const SDL_Rect& now) {
     return window.rect;
 }
 
+// A desktop answers a request or settles after an event within this time,
+// ms; its animations included (mutter's take a quarter of a second).
+constexpr Uint64 kServerWatchMs = 2000;
+
+// Keeps TrustServerSize looking at the X server for a while.
+void WatchServerSize(Window& window) {
+    window.serverWatchUntil = SDL_GetTicks64() + kServerWatchMs;
+}
+
 // Starts the next batch of move and resize events from the state just seen.
 void NoteSeen(Window& window, const SdlState& now) {
     window.eventNormal =
@@ -348,6 +357,7 @@ void Follow(Window& window) {
     window.answeringFrom = before;
     window.reasked = false;
     NoteSeen(window, window.observed);
+    WatchServerSize(window);
 }
 
 namespace {
@@ -450,6 +460,7 @@ void Reconcile(Window& window) {
     }
     TakeState(window, now);
     NoteSeen(window, window.observed);
+    WatchServerSize(window);
 }
 
 // SDL takes the size it asks for as given, and learns otherwise only from a
@@ -460,9 +471,11 @@ void Reconcile(Window& window) {
 // corner of the picture or a part of it. The size the server keeps from
 // one look to the next (not a window manager's animation passing through)
 // is handed to SDL: asking for the size the window has changes nothing on
-// screen, and SDL rebuilds what it draws into and reports the change.
+// screen, and SDL rebuilds what it draws into and reports the change. Such an
+// answer only ever follows a request or an event: the server is asked only
+// for a while after those, not on every pass of a still show.
 void TrustServerSize(Window& window) {
-    if (window.sdl == nullptr) {
+    if (window.sdl == nullptr || SDL_GetTicks64() > window.serverWatchUntil) {
         return;
     }
     const Uint32 flags = SDL_GetWindowFlags(window.sdl);

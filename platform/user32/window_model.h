@@ -91,9 +91,11 @@ struct Window {
     SDL_Rect eventClient;
     bool eventNormal;
     // The size of the window's own area the X server had at the last look
-    // (TrustServerSize), pixels.
+    // (TrustServerSize), pixels, and until when (SDL ticks, ms) it is looked
+    // at: for a while after each request of the layer and each window event.
     int serverWidth;
     int serverHeight;
+    Uint64 serverWatchUntil;
 };
 
 // Starts SDL's video on first use; false when it cannot start.
