@@ -289,6 +289,12 @@ struct Device final : IDirect3DDevice9 {
     // SDL window events of the device's window so far (exposure, showing,
     // resizing; render targets lost), counted as SDL queues them.
     std::atomic<uint32_t> windowEvents{0};
+    // Of those, the changes of the window's size or state (shown, resized,
+    // maximised, restored), and how many presents still show the frame
+    // again after the last one seen (kFramesAfterReshape).
+    std::atomic<uint32_t> windowReshapes{0};
+    uint32_t seenWindowReshapes = 0;
+    int framesToRepeat = 0;
     bool watchingWindow = false;
     // Frames handed to the window and frames not drawn (identical to the
     // one shown, or nowhere to show them).
@@ -296,6 +302,14 @@ struct Device final : IDirect3DDevice9 {
     uint64_t framesSkipped = 0;
     FrameStats stats;
 };
+
+// After the window changed size or state, a frame identical to the one shown
+// is still drawn for this many presents (a quarter of a second at 60 Hz): a
+// compositing window manager taking a window back from full screen can go on
+// showing the window's old content over the first frame drawn for it (mutter
+// on X11 does, now and then), and a still slide would stay so until the next
+// crossfade.
+constexpr int kFramesAfterReshape = 15;
 
 // The SDL window data that names the device drawing on the CPU into a
 // window.

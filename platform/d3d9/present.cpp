@@ -91,10 +91,24 @@ bool StatsWanted() {
 // queues each event, on the thread that pumps them.
 int CountWindowEvent(void* data, SDL_Event* event) {
     Device* device = static_cast<Device*>(data);
-    if ((event->type == SDL_WINDOWEVENT &&
-         event->window.windowID == SDL_GetWindowID(device->sdlWindow)) ||
-        event->type == SDL_RENDER_TARGETS_RESET || event->type == SDL_RENDER_DEVICE_RESET) {
+    const bool ofWindow = event->type == SDL_WINDOWEVENT &&
+                          event->window.windowID == SDL_GetWindowID(device->sdlWindow);
+    if (ofWindow || event->type == SDL_RENDER_TARGETS_RESET ||
+        event->type == SDL_RENDER_DEVICE_RESET) {
         device->windowEvents++;
+    }
+    if (ofWindow) {
+        switch (event->window.event) {
+        case SDL_WINDOWEVENT_SHOWN:
+        case SDL_WINDOWEVENT_RESIZED:
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+        case SDL_WINDOWEVENT_MAXIMIZED:
+        case SDL_WINDOWEVENT_RESTORED:
+            device->windowReshapes++;
+            break;
+        default:
+            break;
+        }
     }
     return 0;
 }
@@ -174,6 +188,11 @@ HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND destW
             width = 0;
         }
     }
+    const uint32_t reshapes = windowReshapes;
+    if (reshapes != seenWindowReshapes) {
+        seenWindowReshapes = reshapes;
+        framesToRepeat = kFramesAfterReshape;
+    }
     int64_t swapStart = Now();
     bool swapped = false;
     if (width <= 0 || height <= 0) {
@@ -184,7 +203,8 @@ HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND destW
         backBufferShown = false;
         framesSkipped++;
     } else if (frameShown && width == shownWidth && height == shownHeight &&
-               windowEvents == shownWindowEvents && SameFrame(frame, shownFrame)) {
+               windowEvents == shownWindowEvents && framesToRepeat == 0 &&
+               SameFrame(frame, shownFrame)) {
         // The window already shows this frame. The back buffer is brought
         // to it only when it holds something else (a frame run early).
         if (frameRun > 0 || !backBufferShown) {
@@ -219,6 +239,7 @@ HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND destW
         shownWidth = width;
         shownHeight = height;
         shownWindowEvents = eventsSeen;
+        framesToRepeat -= framesToRepeat > 0 ? 1 : 0;
         swapped = true;
         framesPresented++;
     }
