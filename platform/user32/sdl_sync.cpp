@@ -138,6 +138,13 @@ bool FollowManaged(const Window& window, SdlMode mode, SdlMode before) {
         }
         break;
     case SdlMode::fullscreen: {
+        // The desktop's own full screen (sway's toggle, a window manager's
+        // request) is the borderless mode already. Asked of SDL as well, it
+        // would on leaving put back the size it saw the window at, the whole
+        // monitor, over the tile a tiling desktop gives back (sway).
+        if (before == SdlMode::fullscreen && !(flags & SDL_WINDOW_FULLSCREEN)) {
+            break;
+        }
         // SDL takes the display the window is on.
         const int display = DisplayContaining(window.rect);
         if (SDL_GetWindowDisplayIndex(sdl) != display) {
@@ -242,17 +249,27 @@ SdlMode Meaning(Window& window, const SdlState& now) {
 }
 
 // The placement the window had in the normal state before the state change
-// to `now`: its last move or resize included, even when both came in one
-// batch of events (the program was busy decoding an image meanwhile). Some
-// window managers (xfwm4) resize the window before they announce the state:
-// a noted size that is already the new state's is none of the user's.
+// to `now` (its client area; empty without a window manager, where the
+// state changes at once): its last move or resize included, even when both
+// came in one batch of events (the program was busy decoding an image
+// meanwhile). Window managers take the window to its new state in steps,
+// some before they announce the state (openbox moves it first, xfwm4 gives
+// it the new size first): an area that already has the new state's position
+// or size is one of those steps, not the user's.
 RECT NormalBeforeChange(const Window& window, const SDL_Rect& now) {
-    const SDL_Rect& noted = window.eventClient;
-    if (noted.w > 0 && noted.h > 0 && (noted.w != now.w || noted.h != now.h)) {
-        return OuterOf(ToRect(noted), window.nonClient.frame);
+    const bool towardsNow = now.w > 0 && now.h > 0;
+    for (auto noted = window.eventClients.rbegin(); noted != window.eventClients.rend(); ++noted) {
+        const bool step = towardsNow && ((noted->x == now.x && noted->y == now.y) ||
+                                         (noted->w == now.w && noted->h == now.h));
+        if (!step) {
+            return OuterOf(ToRect(*noted), window.nonClient.frame);
+        }
     }
     return window.rect;
 }
+
+// Move and resize events noted in one batch, at most.
+constexpr size_t kEventClientsKept = 8;
 
 // A desktop answers a request or settles after an event within this time,
 // ms; its animations included (mutter's take a quarter of a second).
@@ -267,7 +284,11 @@ void WatchServerSize(Window& window) {
 void NoteSeen(Window& window, const SdlState& now) {
     window.eventNormal =
         now.mode == SdlMode::normal && (window.style & (WS_MAXIMIZE | WS_MINIMIZE)) == 0;
-    window.eventClient = now.client;
+    window.eventClients.clear();
+    window.eventAfterMove = 0;
+    if (window.eventNormal) {
+        window.eventClients.push_back(now.client);
+    }
 }
 
 } // namespace
@@ -318,11 +339,34 @@ SdlState ReadSdlState(const Window& window) {
 }
 
 void NoteWindowEvent(Window& window, Uint8 event) {
+    const int afterMove = window.eventAfterMove;
+    const bool sized = event == SDL_WINDOWEVENT_SIZE_CHANGED || event == SDL_WINDOWEVENT_RESIZED;
+    window.eventAfterMove = event == SDL_WINDOWEVENT_MOVED ? 1 : (sized && afterMove != 0 ? 2 : 0);
     if (event == SDL_WINDOWEVENT_MAXIMIZED || event == SDL_WINDOWEVENT_MINIMIZED) {
         window.eventNormal = false;
-    } else if (window.eventNormal && window.sdl != nullptr) {
-        // SDL has taken the event's move or resize already.
-        window.eventClient = SdlClient(window.sdl);
+    } else if (window.eventNormal && window.sdl != nullptr &&
+               (sized || event == SDL_WINDOWEVENT_MOVED)) {
+        // SDL has taken the event's move or resize already. A drag while the
+        // program is busy brings many: the last few tell enough.
+        SDL_Rect client = SdlClient(window.sdl);
+        std::vector<SDL_Rect>& noted = window.eventClients;
+        // SDL tells a configure's move just before its resize, and gives a
+        // configure that it handles late the position the window has by
+        // then (a window manager's resize is no move): the resize keeps the
+        // position from before that move.
+        if (sized && afterMove != 0 && noted.size() >= 2) {
+            if (afterMove == 1) {
+                noted.pop_back();
+            }
+            client.x = noted.back().x;
+            client.y = noted.back().y;
+        }
+        if (noted.empty() || !SDL_RectEquals(&noted.back(), &client)) {
+            if (noted.size() == kEventClientsKept) {
+                noted.erase(noted.begin());
+            }
+            noted.push_back(client);
+        }
     }
 }
 

@@ -7,6 +7,8 @@
 
 #include <SDL.h>
 
+#include <vector>
+
 #include "platform/user32/user32.h"
 
 // How an SDL window is shown. `fullscreen` is SDL's desktop full-screen mode,
@@ -85,10 +87,15 @@ struct Window {
     // Since the layer asked for the borderless mode the window has been seen
     // covering its monitor.
     bool covered;
-    // The client area (screen pixels) SDL had at the window's last event
-    // while it was in the normal state (`eventNormal`): the user's last move
-    // or resize before a maximise that came in the same batch of events.
-    SDL_Rect eventClient;
+    // The client areas (screen pixels) SDL had at the window's events since
+    // the layer last looked, oldest first, while the window was in the normal
+    // state (`eventNormal`): the user's last move or resize before a
+    // maximise that came in the same batch of events, and the window
+    // manager's first steps towards the maximise.
+    std::vector<SDL_Rect> eventClients;
+    // The window's last events: 1 a move, 2 size changes right after a move
+    // (whose place the resize keeps), 0 anything else.
+    int eventAfterMove;
     bool eventNormal;
     // The size of the window's own area the X server had at the last look
     // (TrustServerSize), pixels, and until when (SDL ticks, ms) it is looked
