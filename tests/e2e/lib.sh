@@ -24,12 +24,12 @@ e2e_start_display() {
 #                                 user: sway 1280 x 800 with its bar (30 px
 #                                 at the top), cage at its fixed 1280 x 720
 # Always sets DISPLAY (for sway and cage their XWayland); for sway and cage
-# also WAYLAND_DISPLAY, XDG_RUNTIME_DIR, SWAYSOCK (sway) and E2E_WAYLAND=1,
-# which takes screenshots from the compositor. Start programs with
+# also WAYLAND_DISPLAY, XDG_RUNTIME_DIR, SWAYSOCK and E2E_VNC_SOCKET (sway)
+# and E2E_WAYLAND=1, which takes screenshots from the compositor. Start programs with
 # e2e_launch.
 e2e_start_desktop() {
   local desktop=$1 n
-  unset WAYLAND_DISPLAY SWAYSOCK E2E_WAYLAND
+  unset WAYLAND_DISPLAY SWAYSOCK E2E_VNC_SOCKET E2E_WAYLAND
   E2E_DESKTOP=()
   case $desktop in
     sway | cage)
@@ -52,12 +52,13 @@ e2e_start_desktop() {
   xdpyinfo >/dev/null 2>&1 || e2e_fail "Xvfb did not start on $DISPLAY"
   # Each bus starts after DISPLAY is set: the services it starts on demand
   # (KDE's global shortcuts) open the display too.
+  E2E_DESKTOP_LOG=$(mktemp)
   case $desktop in
     none) return ;;
-    openbox) openbox >/dev/null 2>&1 & ;;
-    mutter) dbus-run-session -- mutter --x11 --replace --sm-disable >/dev/null 2>&1 & ;;
-    xfwm4) dbus-run-session -- xfwm4 --replace --compositor=off >/dev/null 2>&1 & ;;
-    kwin) KWIN_COMPOSE=N dbus-run-session -- kwin_x11 --replace >/dev/null 2>&1 & ;;
+    openbox) openbox >"$E2E_DESKTOP_LOG" 2>&1 & ;;
+    mutter) dbus-run-session -- mutter --x11 --replace --sm-disable >"$E2E_DESKTOP_LOG" 2>&1 & ;;
+    xfwm4) dbus-run-session -- xfwm4 --replace --compositor=off >"$E2E_DESKTOP_LOG" 2>&1 & ;;
+    kwin) KWIN_COMPOSE=N dbus-run-session -- kwin_x11 --replace >"$E2E_DESKTOP_LOG" 2>&1 & ;;
   esac
   E2E_DESKTOP+=($!)
   # The window manager has taken over once it names itself on the root.
@@ -101,6 +102,7 @@ e2e_start_compositor() {
   XDG_RUNTIME_DIR=$(mktemp -d /tmp/vimbora-e2e-run.XXXXXX)
   export XDG_RUNTIME_DIR
   E2E_RUNTIME=$XDG_RUNTIME_DIR
+  E2E_DESKTOP_LOG=$XDG_RUNTIME_DIR/log
   chown "$user" "$XDG_RUNTIME_DIR"
   chmod 700 "$XDG_RUNTIME_DIR"
   hello='xhost +si:localuser:root >/dev/null; echo "$DISPLAY" >"$XDG_RUNTIME_DIR/x-display"'
@@ -109,12 +111,12 @@ e2e_start_compositor() {
       "exec sh -c '$hello'" >"$XDG_RUNTIME_DIR/sway.conf"
     chmod 644 "$XDG_RUNTIME_DIR/sway.conf"
     e2e_as_user WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 \
-      sway -c "$XDG_RUNTIME_DIR/sway.conf" >"$XDG_RUNTIME_DIR/log" 2>&1 &
+      sway -c "$XDG_RUNTIME_DIR/sway.conf" >"$E2E_DESKTOP_LOG" 2>&1 &
   else
     # cage shows one program: the session's own is a sleeper without a
     # window, and the show started next is the window cage shows.
     e2e_as_user WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 \
-      cage -- sh -c "$hello; exec sleep infinity" >"$XDG_RUNTIME_DIR/log" 2>&1 &
+      cage -- sh -c "$hello; exec sleep infinity" >"$E2E_DESKTOP_LOG" 2>&1 &
   fi
   E2E_DESKTOP+=($!)
   for _ in $(seq 100); do
@@ -122,13 +124,25 @@ e2e_start_compositor() {
     sleep 0.1
   done
   [ -s "$XDG_RUNTIME_DIR/x-display" ] ||
-    e2e_fail "$desktop did not start: $(tail -n 5 "$XDG_RUNTIME_DIR/log")"
+    e2e_fail "$desktop did not start: $(tail -n 5 "$E2E_DESKTOP_LOG")"
   DISPLAY=$(cat "$XDG_RUNTIME_DIR/x-display")
   WAYLAND_DISPLAY=$(cd "$XDG_RUNTIME_DIR" && ls wayland-? | head -n 1)
   export DISPLAY WAYLAND_DISPLAY E2E_WAYLAND=1
   if [ "$desktop" = sway ]; then
     SWAYSOCK=$(ls "$XDG_RUNTIME_DIR"/sway-ipc.*.sock)
     export SWAYSOCK
+    # The headless sway has no keyboard or pointer: wayvnc's virtual ones
+    # type and click into Wayland windows (tests/e2e/vnc_input.cpp).
+    E2E_VNC_SOCKET=$XDG_RUNTIME_DIR/vnc
+    e2e_as_user WAYLAND_DISPLAY="$WAYLAND_DISPLAY" wayvnc -u "$E2E_VNC_SOCKET" \
+      >>"$E2E_DESKTOP_LOG" 2>&1 &
+    E2E_DESKTOP+=($!)
+    for _ in $(seq 50); do
+      [ -S "$E2E_VNC_SOCKET" ] && break
+      sleep 0.1
+    done
+    [ -S "$E2E_VNC_SOCKET" ] || e2e_fail "wayvnc did not start: $(tail -n 5 "$E2E_DESKTOP_LOG")"
+    export E2E_VNC_SOCKET
   fi
 }
 
@@ -161,6 +175,19 @@ e2e_stop_display() {
   [ -n "${E2E_XVFB:-}" ] && kill "$E2E_XVFB" 2>/dev/null
   wait 2>/dev/null || true
   [ -n "${E2E_RUNTIME:-}" ] && rm -rf "$E2E_RUNTIME"
+  [ -n "${E2E_DESKTOP_LOG:-}" ] && rm -f "$E2E_DESKTOP_LOG"
+  return 0
+}
+
+# Says whether the desktop's processes still run, and the end of what they
+# wrote: where a check failed, it tells a desktop that died or complained
+# from a fault of the program.
+e2e_desktop_report() {
+  local pid
+  for pid in "${E2E_DESKTOP[@]}"; do
+    kill -0 "$pid" 2>/dev/null || e2e_note "desktop process $pid has exited"
+  done
+  [ -s "${E2E_DESKTOP_LOG:-}" ] && tail -n 15 "$E2E_DESKTOP_LOG" | sed 's/^/e2e: desktop: /'
   return 0
 }
 
