@@ -285,7 +285,7 @@ void NoteSeen(Window& window, const SdlState& now) {
     window.eventNormal =
         now.mode == SdlMode::normal && (window.style & (WS_MAXIMIZE | WS_MINIMIZE)) == 0;
     window.eventClients.clear();
-    window.eventAfterMove = 0;
+    window.lastEvents = Window::LastEvents::other;
     if (window.eventNormal) {
         window.eventClients.push_back(now.client);
     }
@@ -339,9 +339,13 @@ SdlState ReadSdlState(const Window& window) {
 }
 
 void NoteWindowEvent(Window& window, Uint8 event) {
-    const int afterMove = window.eventAfterMove;
+    using LastEvents = Window::LastEvents;
+    const LastEvents before = window.lastEvents;
     const bool sized = event == SDL_WINDOWEVENT_SIZE_CHANGED || event == SDL_WINDOWEVENT_RESIZED;
-    window.eventAfterMove = event == SDL_WINDOWEVENT_MOVED ? 1 : (sized && afterMove != 0 ? 2 : 0);
+    const bool afterMove = before != LastEvents::other;
+    window.lastEvents = event == SDL_WINDOWEVENT_MOVED ? LastEvents::moved
+                        : sized && afterMove           ? LastEvents::sizedAfterMove
+                                                       : LastEvents::other;
     if (event == SDL_WINDOWEVENT_MAXIMIZED || event == SDL_WINDOWEVENT_MINIMIZED) {
         window.eventNormal = false;
     } else if (window.eventNormal && window.sdl != nullptr &&
@@ -354,8 +358,8 @@ void NoteWindowEvent(Window& window, Uint8 event) {
         // configure that it handles late the position the window has by
         // then (a window manager's resize is no move): the resize keeps the
         // position from before that move.
-        if (sized && afterMove != 0 && noted.size() >= 2) {
-            if (afterMove == 1) {
+        if (sized && afterMove && noted.size() >= 2) {
+            if (before == LastEvents::moved) {
                 noted.pop_back();
             }
             client.x = noted.back().x;

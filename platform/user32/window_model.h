@@ -93,9 +93,9 @@ struct Window {
     // maximise that came in the same batch of events, and the window
     // manager's first steps towards the maximise.
     std::vector<SDL_Rect> eventClients;
-    // The window's last events: 1 a move, 2 size changes right after a move
-    // (whose place the resize keeps), 0 anything else.
-    int eventAfterMove;
+    // The window's last events: a move, or size changes right after a move
+    // (whose place the resize keeps).
+    enum class LastEvents { other, moved, sizedAfterMove } lastEvents;
     bool eventNormal;
     // The size of the window's own area the X server had at the last look
     // (TrustServerSize), pixels, and until when (SDL ticks, ms) it is looked

@@ -399,6 +399,8 @@ done
 # decoding: it is stopped meanwhile, so that all three reach it in one batch.
 if [ $x11_wm -eq 1 ]; then
   id=$(e2e_wait_window Vimbora 5)
+  # The window comes to rest from the restore before first.
+  await_geometry "" >/dev/null
   kill -STOP "$E2E_PROGRAM"
   xdotool windowmove "$id" 150 120 windowsize "$id" 784 481
   moved=$(await_geometry "")
