@@ -11,8 +11,7 @@ here="$(cd "$(dirname "$0")" && pwd)"
 [ "${1:-}" = "--" ] && shift
 [ $# -gt 0 ] || e2e_fail "no program given"
 
-work=$(mktemp -d)
-trap 'e2e_stop_display; rm -rf "$work"' EXIT
+e2e_work
 mkdir "$work/images"
 convert -size 160x240 "xc:rgba(0,0,255,0.5)" -size 160x240 "xc:rgba(0,255,0,0)" +append \
   "PNG32:$work/images/glass.png" || e2e_fail "could not make the image"
@@ -48,10 +47,7 @@ for driver in opengl software; do
     echo "FAIL: $driver renderer shows $left / $right for stored blue / green under alpha 128 / 0" >&2
     status=1
   fi
-  wmctrl -i -c "$id"
-  for _ in $(seq 100); do kill -0 "$E2E_PROGRAM" 2>/dev/null || break; sleep 0.1; done
-  wait "$E2E_PROGRAM" || e2e_fail "exit status $? after closing ($driver)"
-  E2E_PROGRAM=""
+  e2e_close "$id" || e2e_fail "exit status $? after closing ($driver)"
 done
 [ $status -eq 0 ] && echo "e2e alpha: passed"
 exit $status

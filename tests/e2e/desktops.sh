@@ -44,8 +44,7 @@ done
 [ $# -gt 0 ] || e2e_fail "no program given"
 program=$1
 
-work=$(mktemp -d)
-trap 'e2e_stop_display; rm -rf "$work"' EXIT
+e2e_work
 # One landscape image: where it stands in the window shows the size the
 # program drew for.
 red="230 40 40"

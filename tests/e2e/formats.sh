@@ -24,8 +24,7 @@ while [ $# -gt 0 ]; do
 done
 [ $# -gt 0 ] || e2e_fail "no program given"
 
-work=$(mktemp -d)
-trap 'e2e_stop_display; rm -rf "$work"' EXIT
+e2e_work
 mkdir "$work/all"
 
 # Channels only 0 or 255, so that no decoder's gamma or rounding can move
@@ -86,11 +85,8 @@ for f in $expect_missing; do
   case " $seen " in *" $f "*) e2e_note "$f shown although expected missing" ;; esac
 done
 
-wmctrl -i -c "$id"
-for _ in $(seq 100); do kill -0 "$E2E_PROGRAM" 2>/dev/null || break; sleep 0.1; done
-wait "$E2E_PROGRAM"
+e2e_close "$id"
 exit_status=$?
-E2E_PROGRAM=""
 [ $exit_status -eq 0 ] || e2e_fail "exit status $exit_status after closing"
 [ $status -eq 0 ] && echo "e2e formats: passed"
 exit $status

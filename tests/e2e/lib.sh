@@ -11,6 +11,13 @@ e2e_note() {
   echo "e2e: $*"
 }
 
+# Makes the script's scratch folder, $work; it goes, with the display, when
+# the script ends.
+e2e_work() {
+  work=$(mktemp -d)
+  trap 'e2e_stop_display; rm -rf "$work"' EXIT
+}
+
 # Starts Xvfb (1280 x 800) and openbox on a free display; sets DISPLAY.
 e2e_start_display() {
   e2e_start_desktop openbox
@@ -221,6 +228,24 @@ e2e_settled_window() {
     sleep 0.5
   done
   return 1
+}
+
+# Closes the window $1 through the window manager and waits up to 30 s for
+# the program ($E2E_PROGRAM) to end, asking again every 2 s: a close asked
+# before the window manager has taken the window goes nowhere. Returns the
+# program's exit status; fails the test when it does not end.
+e2e_close() {
+  local tick status
+  for tick in $(seq 300); do
+    [ $((tick % 20)) -eq 1 ] && wmctrl -i -c "$1" 2>/dev/null
+    kill -0 "$E2E_PROGRAM" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -0 "$E2E_PROGRAM" 2>/dev/null && e2e_fail "the program did not end after its window was closed"
+  wait "$E2E_PROGRAM"
+  status=$?
+  E2E_PROGRAM=""
+  return $status
 }
 
 # Prints "x y width height" of the window's own area (the client area) on the

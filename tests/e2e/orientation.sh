@@ -23,8 +23,7 @@ while [ $# -gt 0 ]; do
 done
 [ $# -gt 0 ] || e2e_fail "no program given"
 
-work=$(mktemp -d)
-trap 'e2e_stop_display; rm -rf "$work"' EXIT
+e2e_work
 mkdir "$work/photos"
 
 # The top-left quadrant's colour per orientation; the other three are grey.
@@ -107,11 +106,8 @@ for k in 1 2 3 4 5 6 7 8; do
   status=1
 done
 
-wmctrl -i -c "$id"
-for _ in $(seq 100); do kill -0 "$E2E_PROGRAM" 2>/dev/null || break; sleep 0.1; done
-wait "$E2E_PROGRAM"
+e2e_close "$id"
 exit_status=$?
-E2E_PROGRAM=""
 [ $exit_status -eq 0 ] || e2e_fail "exit status $exit_status after closing"
 [ $status -eq 0 ] && echo "e2e orientation: passed"
 exit $status

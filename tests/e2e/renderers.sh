@@ -24,10 +24,9 @@ while [ $# -gt 0 ]; do
 done
 [ $# -gt 0 ] || e2e_fail "no program given"
 
-work=$(mktemp -d)
+e2e_work
 out=${out:-$work/shots}
 mkdir -p "$out"
-trap 'e2e_stop_display; rm -rf "$work"' EXIT
 
 # Never black, so that its edges can be found on screen; a fixed seed makes
 # the same picture every time.
@@ -46,9 +45,7 @@ for renderer in gpu cpu default; do
   sleep 3
   e2e_shot "$work/screen.png"
   convert "$work/screen.png" -crop "${cw}x${ch}+${cx}+${cy}" +repage "$out/$renderer.png"
-  wmctrl -i -c "$id"
-  wait $E2E_PROGRAM || e2e_fail "$renderer: exit status $?"
-  E2E_PROGRAM=""
+  e2e_close "$id" || e2e_fail "$renderer: exit status $?"
   expected=$renderer
   [ $renderer = default ] && expected=cpu
   grep -q "renderer $expected" "$work/$renderer.err" ||

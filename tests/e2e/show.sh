@@ -28,10 +28,9 @@ while [ $# -gt 0 ]; do
 done
 [ $# -gt 0 ] || e2e_fail "no program given"
 
-work=$(mktemp -d)
+e2e_work
 out=${out:-$work/shots}
 mkdir -p "$out"
-trap 'e2e_stop_display; rm -rf "$work"' EXIT
 
 # Two images of different colours and proportions: a landscape PNG and a
 # portrait JPEG.
@@ -197,15 +196,8 @@ e2e_near "$c" "$now" 16 || e2e_fail "after Right the next image rgb($now) never 
 e2e_note "Right showed rgb($now) within $(($(date +%s%3N) - t1)) ms"
 
 # Closing ends the program with status 0.
-wmctrl -i -c "$id"
-for _ in $(seq 100); do
-  kill -0 "$E2E_PROGRAM" 2>/dev/null || break
-  sleep 0.1
-done
-kill -0 "$E2E_PROGRAM" 2>/dev/null && e2e_fail "the program did not end after its window was closed"
-wait "$E2E_PROGRAM"
+e2e_close "$id"
 status=$?
-E2E_PROGRAM=""
 [ $status -eq 0 ] || e2e_fail "exit status $status after closing, expected 0"
 e2e_note "screenshots in $out"
 echo "e2e show: passed"
