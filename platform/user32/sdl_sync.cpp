@@ -271,13 +271,16 @@ RECT NormalBeforeChange(const Window& window, const SDL_Rect& now) {
 // Move and resize events noted in one batch, at most.
 constexpr size_t kEventClientsKept = 8;
 
-// A desktop answers a request or settles after an event within this time,
-// ms; its animations included (mutter's take a quarter of a second).
-constexpr Uint64 kServerWatchMs = 2000;
+// A desktop answers a request or settles after an event within this many
+// passes of the event pump (five seconds at 60 frames a second), its
+// animations included (mutter's take a quarter of a second). Counted in
+// passes, not in time: a program busy decoding does not pump, and the
+// answer waits in the queue meanwhile.
+constexpr int kServerLooks = 300;
 
 // Keeps TrustServerSize looking at the X server for a while.
 void WatchServerSize(Window& window) {
-    window.serverWatchUntil = SDL_GetTicks64() + kServerWatchMs;
+    window.serverLooksLeft = kServerLooks;
 }
 
 // Starts the next batch of move and resize events from the state just seen.
@@ -523,9 +526,10 @@ void Reconcile(Window& window) {
 // answer only ever follows a request or an event: the server is asked only
 // for a while after those, not on every pass of a still show.
 void TrustServerSize(Window& window) {
-    if (window.sdl == nullptr || SDL_GetTicks64() > window.serverWatchUntil) {
+    if (window.sdl == nullptr || window.serverLooksLeft <= 0) {
         return;
     }
+    window.serverLooksLeft--;
     const Uint32 flags = SDL_GetWindowFlags(window.sdl);
     int width = 0;
     int height = 0;

@@ -98,11 +98,11 @@ struct Window {
     enum class LastEvents { other, moved, sizedAfterMove } lastEvents;
     bool eventNormal;
     // The size of the window's own area the X server had at the last look
-    // (TrustServerSize), pixels, and until when (SDL ticks, ms) it is looked
-    // at: for a while after each request of the layer and each window event.
+    // (TrustServerSize), pixels, and how many more passes of the event pump
+    // look: a while after each request of the layer and each window event.
     int serverWidth;
     int serverHeight;
-    Uint64 serverWatchUntil;
+    int serverLooksLeft;
 };
 
 // Starts SDL's video on first use; false when it cannot start.
