@@ -2,8 +2,11 @@
 # the program's window found by its title, its client area on screen, pixels
 # read from screenshots. Sourced by the test scripts.
 
+# Ends the script as failed. With a desktop up, first says how it fares:
+# a window manager that died or complained is not the program's fault.
 e2e_fail() {
   echo "FAIL: $*" >&2
+  [ -n "${E2E_DESKTOP_LOG:-}" ] && e2e_desktop_report >&2
   exit 1
 }
 
@@ -35,7 +38,7 @@ e2e_start_display() {
 # and E2E_WAYLAND=1, which takes screenshots from the compositor. Start programs with
 # e2e_launch.
 e2e_start_desktop() {
-  local desktop=$1 n
+  local desktop=$1 n number
   unset WAYLAND_DISPLAY SWAYSOCK E2E_VNC_SOCKET E2E_WAYLAND
   E2E_DESKTOP=()
   case $desktop in
@@ -46,17 +49,29 @@ e2e_start_desktop() {
     openbox | mutter | xfwm4 | kwin | none) ;;
     *) e2e_fail "unknown desktop '$desktop'" ;;
   esac
-  for n in $(seq 20 80); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
+  # A display whose number no lock or socket claims, taken for sure only
+  # once this Xvfb names it on -displayfd (it accepts connections then):
+  # another run can start its server on the same number in between, and
+  # this Xvfb then ends, and the next number is tried. The numbers from 20
+  # leave the low ones to the compositors' XWayland.
+  number=$(mktemp)
+  E2E_XVFB=""
+  for n in $(seq 20 99); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$number" >/dev/null 2>&1 &
+    E2E_XVFB=$!
+    for _ in $(seq 300); do
+      [ -s "$number" ] || ! kill -0 "$E2E_XVFB" 2>/dev/null && break
+      sleep 0.1
+    done
+    [ -s "$number" ] && break
+    kill "$E2E_XVFB" 2>/dev/null
+    wait "$E2E_XVFB" 2>/dev/null
+    E2E_XVFB=""
   done
+  rm -f "$number"
+  [ -n "$E2E_XVFB" ] || e2e_fail "Xvfb did not start on any free display"
   export DISPLAY=":$n"
-  Xvfb "$DISPLAY" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-  E2E_XVFB=$!
-  for _ in $(seq 100); do
-    xdpyinfo >/dev/null 2>&1 && break
-    sleep 0.1
-  done
-  xdpyinfo >/dev/null 2>&1 || e2e_fail "Xvfb did not start on $DISPLAY"
   # Each bus starts after DISPLAY is set: the services it starts on demand
   # (KDE's global shortcuts) open the display too.
   E2E_DESKTOP_LOG=$(mktemp)
@@ -69,10 +84,14 @@ e2e_start_desktop() {
   esac
   E2E_DESKTOP+=($!)
   # The window manager has taken over once it names itself on the root.
-  for _ in $(seq 100); do
+  # Without it no close or maximise would be answered: say so here rather
+  # than as a window that never closes.
+  for _ in $(seq 300); do
     xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
     sleep 0.1
   done
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' ||
+    e2e_fail "$desktop did not take over the display within 30 s"
   sleep 1
 }
 
@@ -191,7 +210,7 @@ e2e_stop_display() {
 # from a fault of the program.
 e2e_desktop_report() {
   local pid
-  for pid in "${E2E_DESKTOP[@]}"; do
+  for pid in ${E2E_XVFB:-} "${E2E_DESKTOP[@]}"; do
     kill -0 "$pid" 2>/dev/null || e2e_note "desktop process $pid has exited"
   done
   [ -s "${E2E_DESKTOP_LOG:-}" ] && tail -n 15 "$E2E_DESKTOP_LOG" | sed 's/^/e2e: desktop: /'
@@ -230,22 +249,30 @@ e2e_settled_window() {
   return 1
 }
 
-# Closes the window $1 through the window manager and waits up to 30 s for
-# the program ($E2E_PROGRAM) to end, asking again every 2 s: a close asked
-# before the window manager has taken the window goes nowhere. Returns the
-# program's exit status; fails the test when it does not end.
-e2e_close() {
-  local tick status
-  for tick in $(seq 300); do
-    [ $((tick % 20)) -eq 1 ] && wmctrl -i -c "$1" 2>/dev/null
+# Waits up to $1 seconds for the program ($E2E_PROGRAM) to end and sets
+# E2E_STATUS to its exit status; fails the test when it still runs then.
+# Given a window id as $2, first closes it through the window manager, asking
+# again every 2 s: a close asked before the window manager has taken the
+# window goes nowhere. (Not for a command substitution: only this shell can
+# wait for its child.)
+e2e_wait_exit() {
+  local limit=$1 id=${2:-} tick
+  for tick in $(seq $((limit * 10))); do
+    [ -n "$id" ] && [ $((tick % 20)) -eq 1 ] && wmctrl -i -c "$id" 2>/dev/null
     kill -0 "$E2E_PROGRAM" 2>/dev/null || break
     sleep 0.1
   done
-  kill -0 "$E2E_PROGRAM" 2>/dev/null && e2e_fail "the program did not end after its window was closed"
+  kill -0 "$E2E_PROGRAM" 2>/dev/null && e2e_fail "the program did not end within $limit s"
   wait "$E2E_PROGRAM"
-  status=$?
+  E2E_STATUS=$?
   E2E_PROGRAM=""
-  return $status
+}
+
+# Closes the window $1 and returns the program's exit status; fails the test
+# when the program does not end within 30 s.
+e2e_close() {
+  e2e_wait_exit 30 "$1"
+  return $E2E_STATUS
 }
 
 # Prints "x y width height" of the window's own area (the client area) on the

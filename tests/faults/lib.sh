@@ -62,28 +62,12 @@ faults_start() {
   E2E_PROGRAM=$!
 }
 
-# Waits up to $1 seconds for the program to end and sets FAULTS_STATUS to its
-# exit status. Fails when it is still running then. (Not for a command
-# substitution: only this shell can wait for its child.)
-faults_wait_exit() {
-  local limit=$1
-  for _ in $(seq $((limit * 10))); do
-    kill -0 "$E2E_PROGRAM" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill -0 "$E2E_PROGRAM" 2>/dev/null && e2e_fail "the program did not end within $limit s"
-  wait "$E2E_PROGRAM"
-  FAULTS_STATUS=$?
-  E2E_PROGRAM=""
-}
-
 # Closes the window $1 as the window manager's close button does and expects
 # exit status 0 within $2 seconds (default 10, scaled). $3 names the case.
 faults_close_expect_0() {
   local id=$1 limit=${2:-$(faults_bound 10)} what=${3:-the show}
-  wmctrl -i -c "$id"
-  faults_wait_exit "$limit"
-  [ "$FAULTS_STATUS" -eq 0 ] || e2e_fail "$what: exit status $FAULTS_STATUS after closing, expected 0"
+  e2e_wait_exit "$limit" "$id"
+  [ "$E2E_STATUS" -eq 0 ] || e2e_fail "$what: exit status $E2E_STATUS after closing, expected 0"
 }
 
 # Prints the id of the managed window titled exactly $1, found through the

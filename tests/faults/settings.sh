@@ -96,8 +96,8 @@ for entry in "${cases[@]}"; do
     error/error)
       grep -q "^Error: " "$log" || e2e_fail "'$words': no 'Error: ' line on standard error"
       faults_dismiss "$box"
-      faults_wait_exit "$(faults_bound 10)"
-      [ "$FAULTS_STATUS" -eq 1 ] || e2e_fail "'$words': exit status $FAULTS_STATUS after the Error box, expected 1"
+      e2e_wait_exit "$(faults_bound 10)"
+      [ "$E2E_STATUS" -eq 1 ] || e2e_fail "'$words': exit status $E2E_STATUS after the Error box, expected 1"
       ;;
     *)
       e2e_shot "$FAULTS_LOGS/case-$n.png"

@@ -85,10 +85,9 @@ while [ $done_advances -lt "$advances" ]; do
     e2e_fail "no advance for $(faults_bound 30) s, stuck at $done_advances"
   fi
 done
-wmctrl -i -c "$id"
-faults_wait_exit "$(faults_bound 20)"
+e2e_wait_exit "$(faults_bound 20)" "$id"
 faults_no_sanitizer_report "$log"
-[ "$FAULTS_STATUS" -eq 0 ] || e2e_fail "exit status $FAULTS_STATUS after closing, expected 0"
+[ "$E2E_STATUS" -eq 0 ] || e2e_fail "exit status $E2E_STATUS after closing, expected 0"
 
 # What was shown: every good image, no bad file.
 for name in "${good[@]}"; do

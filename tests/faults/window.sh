@@ -77,9 +77,9 @@ close_during_decode() {
   CLOSE_LINE=$(wc -l <"$log")
   wmctrl -i -c "$id"
   start=$(date +%s%N)
-  faults_wait_exit "$(faults_bound 30)"
+  e2e_wait_exit "$(faults_bound 30)"
   end=$(date +%s%N)
-  [ "$FAULTS_STATUS" -eq 0 ] || e2e_fail "$what: exit status $FAULTS_STATUS after closing, expected 0"
+  [ "$E2E_STATUS" -eq 0 ] || e2e_fail "$what: exit status $E2E_STATUS after closing, expected 0"
   CLOSE_SECONDS=$(awk -v ns=$((end - start)) 'BEGIN { printf "%.2f", ns / 1e9 }')
 }
 
