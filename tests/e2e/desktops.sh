@@ -21,6 +21,9 @@
 #                   back the moved and resized window (X11 window managers)
 #   maximized-start --maximized starts borderless over the monitor
 #   close           closing the window ends the program with status 0
+#   pace            the framed show presents no faster than the monitor
+#                   refreshes (sway's output runs at 30 Hz, to tell its rate
+#                   from the 60 Hz the show takes where the monitor tells none)
 # Every check runs and prints PASS, FAIL or NOT CHECKED (the desktop cannot
 # take the input); any FAIL fails the test.
 set -uo pipefail
@@ -289,11 +292,18 @@ check_close() {
   [ $status -eq 0 ] || close_wrong="${close_wrong}exit status $status after closing $1, expected 0"
 }
 
+# How the desktop fares, and what the show last said.
+report_failure() {
+  e2e_desktop_report
+  tail -n 15 "$work/show.err" | sed 's/^/e2e: show: /'
+}
+
 # Starts the show and waits for its window; sets start_wrong to what went
 # wrong, empty when the window came.
 start_show() {
   start_wrong=""
-  e2e_launch "${start_env[@]}" "$program" "$@" "path=$work/images" time=60 fade=1
+  e2e_launch "${start_env[@]}" VIMBORA_FRAME_STATS=1 "$program" "$@" "path=$work/images" \
+    time=60 fade=1 2>"$work/show.err"
   if [ $wayland -eq 1 ]; then
     for _ in $(seq 150); do
       [ "$(sway_view)" != "null" ] && [ -n "$(sway_view)" ] && return
@@ -315,7 +325,7 @@ e2e_note "$desktop on a ${sw}x${sh} monitor"
 start_show
 if [ -n "$start_wrong" ]; then
   result appears FAIL "$start_wrong"
-  e2e_desktop_report
+  report_failure
   exit 1
 fi
 normal=$(await_geometry "")
@@ -419,6 +429,23 @@ fi
 close_wrong=""
 check_close "the framed show"
 
+# Frames presented and skipped alike wait for the monitor's next refresh:
+# from its first frame to its end, the busy check included, the show made
+# no more passes a second than the monitor refreshes (a slow machine only
+# makes fewer).
+ended=$(($(date +%s%N) / 1000))
+hz=60
+[ "$desktop" = sway ] || [ $wayland -eq 1 ] && hz=30
+read -r presented skipped first <<<"$(sed -n 's/^vimbora frame stats: presented \([0-9]*\) skipped \([0-9]*\) .* first-presented-at-us \([0-9]*\) .*/\1 \2 \3/p' "$work/show.err")"
+if [ -z "${first:-}" ] || [ "$first" -ge "$ended" ]; then
+  result pace FAIL "no frame statistics from the show"
+else
+  rate=$(awk -v n=$((presented + skipped)) -v us=$((ended - first)) 'BEGIN { printf "%.1f", n / (us / 1e6) }')
+  awk -v r="$rate" -v hz=$hz 'BEGIN { exit !(r <= hz * 1.1) }' &&
+    result pace PASS "$rate frames/s on a $hz Hz monitor" ||
+    result pace FAIL "$rate frames/s on a $hz Hz monitor"
+fi
+
 # --- Started maximised.
 start_show --maximized
 wrong_start=$start_wrong
@@ -432,5 +459,5 @@ fi
 [ -z "$close_wrong" ] && result close PASS || result close FAIL "$close_wrong"
 
 echo "e2e desktops: $desktop: ${results[*]}"
-[ $failed -eq 0 ] || e2e_desktop_report
+[ $failed -eq 0 ] || report_failure
 exit $failed

@@ -31,8 +31,9 @@ e2e_start_display() {
 #                                 in Xvfb (1280 x 800), with a session bus
 #   none                          Xvfb alone, as in a kiosk session
 #   sway, cage                    the compositor headless, as the desktop's
-#                                 user: sway 1280 x 800 with its bar (30 px
-#                                 at the top), cage at its fixed 1280 x 720
+#                                 user: sway 1280 x 800 at 30 Hz with its
+#                                 bar (30 px at the top), cage at its fixed
+#                                 1280 x 720 at 60 Hz
 # Always sets DISPLAY (for sway and cage their XWayland); for sway and cage
 # also WAYLAND_DISPLAY, XDG_RUNTIME_DIR, SWAYSOCK and E2E_VNC_SOCKET (sway)
 # and E2E_WAYLAND=1, which takes screenshots from the compositor. Start programs with
@@ -133,7 +134,7 @@ e2e_start_compositor() {
   chmod 700 "$XDG_RUNTIME_DIR"
   hello='xhost +si:localuser:root >/dev/null; echo "$DISPLAY" >"$XDG_RUNTIME_DIR/x-display"'
   if [ "$desktop" = sway ]; then
-    printf '%s\n' 'output HEADLESS-1 mode 1280x800' 'bar {' '  position top' '  height 30' '}' \
+    printf '%s\n' 'output HEADLESS-1 mode --custom 1280x800@30Hz' 'bar {' '  position top' '  height 30' '}' \
       "exec sh -c '$hello'" >"$XDG_RUNTIME_DIR/sway.conf"
     chmod 644 "$XDG_RUNTIME_DIR/sway.conf"
     e2e_as_user WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 \
