@@ -50,7 +50,7 @@ e2e_start_desktop() {
     openbox | mutter | xfwm4 | kwin | none) ;;
     *) e2e_fail "unknown desktop '$desktop'" ;;
   esac
-  # Now and then a fresh Xvfb takes no client (about one start in a hundred
+  # Now and then a fresh Xvfb takes no client (three starts in some 200
   # here): the window manager cannot open the display, and the server then
   # also ignores SIGTERM for a while. The display is started afresh then.
   for attempt in 1 2 3; do
