@@ -129,8 +129,8 @@ e2e_stop_desktop() {
     kill -0 "${pids[@]}" 2>/dev/null || break
     sleep 0.1
   done
-  kill -9 "${pids[@]}" 2>/dev/null
   for pid in "${pids[@]}"; do
+    kill -0 "$pid" 2>/dev/null && kill -9 "$pid" 2>/dev/null
     wait "$pid" 2>/dev/null
   done
   return 0
