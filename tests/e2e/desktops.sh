@@ -431,12 +431,9 @@ fi
 close_wrong=""
 check_close "the framed show"
 
-# Frames presented and skipped alike wait for the monitor's next refresh,
-# at least 15/16 of its period after the one before: over the whole run,
-# from launch to exit, the show made no more passes a second than the
-# monitor refreshes (its start-up, a slow machine and the busy check only
-# make fewer). Counted from its first frame, the passes while the window
-# was not yet shown would count without their time.
+# Every pass, drawn or skipped, waits at least 15/16 of the monitor's period
+# after the one before: from launch to exit (start-up and a slow machine only
+# lower the rate), the show made no more passes a second than it refreshes.
 hz=60
 [ "$desktop" = sway ] || [ $wayland -eq 1 ] && hz=30
 read -r presented skipped <<<"$(sed -n 's/^vimbora frame stats: presented \([0-9]*\) skipped \([0-9]*\) .*/\1 \2/p' "$work/show.err")"

@@ -105,12 +105,14 @@ e2e_start_x11() {
   # The window manager has taken over once it names itself on the root.
   # Without it no close or maximise would be answered.
   for _ in $(seq 300); do
-    timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    if timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
+      sleep 1
+      return 0
+    fi
     kill -0 "${E2E_DESKTOP[-1]}" 2>/dev/null || return 1
     sleep 0.1
   done
-  timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' || return 1
-  sleep 1
+  return 1
 }
 
 # Ends the desktop's processes and Xvfb; what does not end on SIGTERM
